@@ -1,0 +1,33 @@
+#include "countdown.h"
+
+#include <QDir>
+
+void Countdown::start(QTime wallClockAtStart, qint64 monotonicMsAtStart)
+{
+    m_msIntoMinuteAtStart = wallClockAtStart.second() * 1000 + wallClockAtStart.msec();
+    m_monotonicMsAtStart = monotonicMsAtStart;
+    m_lowest = runMinutes;
+}
+
+int Countdown::minutesLeft(qint64 monotonicMsNow)
+{
+    const qint64 elapsed = qMax<qint64>(0, monotonicMsNow - m_monotonicMsAtStart);
+    const qint64 boundaries = (m_msIntoMinuteAtStart + elapsed) / 60000;
+    const int left = int(qMax<qint64>(0, runMinutes - qMin<qint64>(boundaries, runMinutes)));
+    // The display never counts back up, whatever the clock reports.
+    m_lowest = qMin(m_lowest, left);
+    return m_lowest;
+}
+
+QTime timeSerial(int hours, int minutes, int seconds)
+{
+    const int total = ((hours * 3600 + minutes * 60 + seconds) % 86400 + 86400) % 86400;
+    return QTime(0, 0).addSecs(total);
+}
+
+QString withTrailingSeparator(const QString &folder)
+{
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator()))
+        return folder;
+    return folder + QLatin1Char('/');
+}

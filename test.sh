@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the tests twice (with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then as the release build) and runs the whole suite
+# each time. Any failure, or any sanitizer report, fails the run.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh test
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNIHONSHIB_SANITIZE=ON >/dev/null
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure --parallel 2
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build
+ctest --test-dir build --output-on-failure --parallel 2

@@ -1,0 +1,73 @@
+#include "verdictwindow.h"
+
+#include "appicon.h"
+#include "fontmap.h"
+#include "richtextview.h"
+#include "windowlayout.h"
+
+#include <QLabel>
+
+namespace {
+
+// What tells the six windows apart. Edges and widths are in twips.
+struct Verdict
+{
+    const char *passRate;
+    QRgb passRateBackground;
+    int passRateLeft;
+    int passRateWidth;
+    const char *comment;
+    int commentLeft;
+    int commentWidth;
+};
+
+const Verdict verdicts[6] = {
+    {" 合格率 ９９％", qRgb(255, 0, 0), 4680, 2535,
+     " あなたは八百長です・・・ 替え玉受験をして儲けましょう。", 2400, 7215},
+    {" 合格率 ８０％", qRgb(255, 192, 128), 4680, 2535,
+     " 一流大学までもう少しです。 合コン生活目指して頑張りましょう。", 1920, 7935},
+    {" 合格率 ５０％", qRgb(255, 255, 128), 4680, 2535,
+     " 三流大学でも危ないです。 機械の故障に期待しましょう。", 2400, 6975},
+    {" 合格率 １０％", qRgb(128, 255, 128), 4680, 2535,
+     " 進学できる大学はありません。 裏口入学を考えましょう。", 2400, 6975},
+    {" 合格率 ０％", qRgb(128, 255, 255), 4800, 2295,
+     " 浪人生活にリーチです。 金属バットは捨てておきましょう。", 2400, 7215},
+    {" 予測不能", qRgb(128, 128, 255), 5040, 1695,
+     " 勉強しても無駄です。 日本を脱出して一旗揚げましょう。", 2400, 6975},
+};
+
+const QColor windowColour(255, 128, 128);
+
+} // namespace
+
+VerdictWindow::VerdictWindow(int band, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+{
+    const Verdict &verdict = verdicts[qBound(1, band, 6) - 1];
+    fonts::installSubstitutions();
+    setObjectName(QStringLiteral("frm合格ライン%1").arg(band));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("合格ライン"));
+    setWindowIcon(applicationIcon());
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, windowColour);
+    setPalette(palette);
+
+    m_RichTextBox1 = new RichTextView(this);
+    m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    m_RichTextBox1->setGeometry(twips(0, 1200, 11895, 7455));
+    m_RichTextBox1->setFont(gothicFont(9, false));
+    m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/passlines.rtf"));
+
+    m_Label1 = makeLabel(this, QStringLiteral("Label1"), QString::fromUtf8(verdict.passRate),
+                         twips(verdict.passRateLeft, 120, verdict.passRateWidth, 375),
+                         gothicFont(15.75, true), Qt::AlignLeft, QColor(verdict.passRateBackground));
+    m_Label2 = makeLabel(this, QStringLiteral("Label2"), QString::fromUtf8(verdict.comment),
+                         twips(verdict.commentLeft, 720, verdict.commentWidth, 255),
+                         gothicFont(12, true), Qt::AlignLeft, windowColour);
+
+    setFocusProxy(m_RichTextBox1);
+    m_RichTextBox1->setFocus();
+    centreOnScreen(this, 792, 573);
+}

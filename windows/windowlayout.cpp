@@ -1,0 +1,43 @@
+#include "windowlayout.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStyle>
+
+QFont gothicFont(qreal points, bool bold)
+{
+    QFont font(QStringLiteral("ＭＳ ゴシック"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, const QRect &geometry,
+                  const QFont &font, Qt::Alignment alignment, const QColor &background)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    if (background.isValid()) {
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, background);
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+void centreOnScreen(QWidget *window, int clientWidth, int clientHeight)
+{
+    window->resize(clientWidth, clientHeight);
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(),
+                                            screen->availableGeometry());
+    window->move(frame.topLeft());
+}
