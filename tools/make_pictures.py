@@ -49,13 +49,15 @@ def solid_with_alpha(colour, mask):
     return image
 
 
-def ring(draw, cx, cy, outer, inner, fill=255, hole=0):
-    draw.ellipse((cx - outer, cy - outer, cx + outer, cy + outer), fill=fill)
-    draw.ellipse((cx - inner, cy - inner, cx + inner, cy + inner), fill=hole)
-
-
+# PIL's ellipse covers its bounding box's last row and column too, so the far
+# corner is one (supersampled) pixel in to keep the shape centred on (cx, cy).
 def disc(draw, cx, cy, r, fill=255):
-    draw.ellipse((cx - r, cy - r, cx + r, cy + r), fill=fill)
+    draw.ellipse((cx - r, cy - r, cx + r - 1, cy + r - 1), fill=fill)
+
+
+def ring(draw, cx, cy, outer, inner, fill=255, hole=0):
+    disc(draw, cx, cy, outer, fill)
+    disc(draw, cx, cy, inner, hole)
 
 
 # The crest: a ring around a five-petal plum blossom with a round heart,
@@ -126,7 +128,7 @@ def make_maru(path):
 
     def draw(d, s):
         c = size * s / 2
-        ring(d, c, c, 15.0 * s, 10.0 * s)
+        ring(d, c, c, 14.5 * s, 9.5 * s)
 
     write_ico(path, [solid_with_alpha(RED, smooth_mask((size, size), 8, draw))])
 
