@@ -1,0 +1,726 @@
+// The time-up sound device without a sound server: decoding the wave files a user
+// might drop in as Zikan.wav, refusing broken ones quietly, converting for a device,
+// and reading the file again only when it has changed.
+
+#include "mediacontrol.h"
+
+#include <QAudioFormat>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+constexpr quint16 tagPcm = 1;
+constexpr quint16 tagFloat = 3;
+constexpr quint16 tagExtensible = 0xFFFE;
+
+struct WaveShape
+{
+    quint16 tag = tagPcm;
+    int bits = 16;          // bits per sample as stored (the container)
+    int validBits = 0;      // extensible only; 0 means the same as bits
+    int channels = 1;
+    int rate = 44100;
+    bool extensible = false;
+};
+
+void putLe16(QByteArray &out, quint16 value)
+{
+    char bytes[2];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, 2);
+}
+
+void putLe32(QByteArray &out, quint32 value)
+{
+    char bytes[4];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, 4);
+}
+
+QByteArray chunk(const char *id, const QByteArray &body, quint32 sizeField)
+{
+    QByteArray out(id, 4);
+    putLe32(out, sizeField);
+    out.append(body);
+    if (body.size() % 2 == 1)
+        out.append('\0');
+    return out;
+}
+
+// A chunk whose size field promises more than the file holds, as a copy cut short leaves it.
+QByteArray cutChunk(const char *id, const QByteArray &body, quint32 sizeField)
+{
+    QByteArray out(id, 4);
+    putLe32(out, sizeField);
+    out.append(body);
+    return out;
+}
+
+QByteArray chunk(const char *id, const QByteArray &body)
+{
+    return chunk(id, body, quint32(body.size()));
+}
+
+QByteArray fmtBody(const WaveShape &shape)
+{
+    const int container = (shape.bits + 7) / 8;
+    QByteArray body;
+    putLe16(body, shape.extensible ? tagExtensible : shape.tag);
+    putLe16(body, quint16(shape.channels));
+    putLe32(body, quint32(shape.rate));
+    putLe32(body, quint32(shape.rate * shape.channels * container));
+    putLe16(body, quint16(shape.channels * container));
+    putLe16(body, quint16(shape.bits));
+    if (shape.extensible) {
+        putLe16(body, 22);
+        putLe16(body, quint16(shape.validBits ? shape.validBits : shape.bits));
+        putLe32(body, shape.channels == 1 ? 0x4 : 0x3);
+        putLe32(body, shape.tag);
+        body.append(QByteArray::fromHex("000010008000" "00aa00389b71"));
+    }
+    return body;
+}
+
+// One sample in [-1, 1] as the file stores it: integers scaled to their full range
+// (8-bit offset by 128), floats as they are.
+QByteArray encodeSample(double value, const WaveShape &shape)
+{
+    QByteArray out;
+    if (shape.tag == tagFloat) {
+        if (shape.bits == 32) {
+            const float f = float(value);
+            out.append(reinterpret_cast<const char *>(&f), 4);
+        } else {
+            out.append(reinterpret_cast<const char *>(&value), 8);
+        }
+        return out;
+    }
+    const int valid = shape.validBits ? shape.validBits : shape.bits;
+    const int container = (shape.bits + 7) / 8;
+    const double top = std::ldexp(1.0, valid - 1);
+    qint64 level = std::llround(value * top);
+    level = std::clamp<qint64>(level, qint64(-top), qint64(top) - 1);
+    if (container == 1) {
+        out.append(char(quint8(level + 128)));
+        return out;
+    }
+    // Left-justified in the container, as extensible files with fewer valid bits store it.
+    const quint64 stored = quint64(level) << (container * 8 - valid);
+    for (int i = 0; i < container; ++i)
+        out.append(char((stored >> (8 * i)) & 0xFF));
+    return out;
+}
+
+// A square wave: two frames high, two low; the right channel at half the left's height.
+double squareSample(int frame, int channel)
+{
+    const double sign = (frame / 2) % 2 == 0 ? 1.0 : -1.0;
+    return sign * (channel == 0 ? 1.0 : 0.5);
+}
+
+QByteArray squareData(const WaveShape &shape, int frames)
+{
+    QByteArray data;
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < shape.channels; ++c)
+            data.append(encodeSample(squareSample(f, c), shape));
+    return data;
+}
+
+QByteArray riff(const QByteArray &chunks)
+{
+    QByteArray out("RIFF");
+    putLe32(out, quint32(4 + chunks.size()));
+    out.append("WAVE");
+    out.append(chunks);
+    return out;
+}
+
+QByteArray squareWave(const WaveShape &shape, int frames)
+{
+    return riff(chunk("fmt ", fmtBody(shape)) + chunk("data", squareData(shape, frames)));
+}
+
+QByteArray mono16(const QVector<qint16> &samples, int rate = 44100)
+{
+    QByteArray data;
+    for (qint16 s : samples)
+        putLe16(data, quint16(s));
+    WaveShape shape;
+    shape.rate = rate;
+    return riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data));
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QAudioFormat audioFormat(int rate, int channels, QAudioFormat::SampleFormat sampleFormat)
+{
+    QAudioFormat format;
+    format.setSampleRate(rate);
+    format.setChannelCount(channels);
+    format.setSampleFormat(sampleFormat);
+    return format;
+}
+
+using FileMaker = std::function<bool(const QString &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(FileMaker)
+
+class tst_MediaControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void decodesSquareWaves_data();
+    void decodesSquareWaves();
+    void decodesSampleValues_data();
+    void decodesSampleValues();
+    void walksChunks_data();
+    void walksChunks();
+
+    void refusesBadFiles_data();
+    void refusesBadFiles();
+    void repeatedOpenOfBadFileReadsOnce();
+
+    void unchangedFileIsNotReadAgain();
+    void changedFileIsPickedUp_data();
+    void changedFileIsPickedUp();
+    void fileDroppedInMidRunIsPickedUp();
+
+    void rendersForDevice_data();
+    void rendersForDevice();
+
+    void playWithoutSoundIsRefused();
+    void playWithoutServerIsRefusedPromptly();
+    void otherCommandsAreIgnored();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_MediaControl::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // No sound server here: point the client at a socket that is not there, so Play
+    // meets "no server" whatever this machine runs.
+    qputenv("PULSE_SERVER", QFile::encodeName(QStringLiteral("unix:%1/no-server").arg(m_dir.path())));
+}
+
+void tst_MediaControl::decodesSquareWaves_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("validBits");
+    QTest::addColumn<bool>("extensible");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("tolerance");
+
+    // 8-bit samples carry 256 steps, so their top level lands 255 short of 32767.
+    QTest::newRow("8-bit mono 8000 Hz") << 1 << 8 << 0 << false << 1 << 8000 << 800 << 256;
+    QTest::newRow("8-bit stereo 22050 Hz") << 1 << 8 << 0 << false << 2 << 22050 << 441 << 256;
+    QTest::newRow("16-bit mono 44100 Hz") << 1 << 16 << 0 << false << 1 << 44100 << 4410 << 1;
+    QTest::newRow("16-bit stereo 48000 Hz") << 1 << 16 << 0 << false << 2 << 48000 << 4800 << 1;
+    QTest::newRow("24-bit mono 22050 Hz") << 1 << 24 << 0 << false << 1 << 22050 << 2205 << 1;
+    QTest::newRow("24-bit stereo 44100 Hz") << 1 << 24 << 0 << false << 2 << 44100 << 4411 << 1;
+    QTest::newRow("32-bit mono 48000 Hz") << 1 << 32 << 0 << false << 1 << 48000 << 4800 << 1;
+    QTest::newRow("32-bit stereo 8000 Hz") << 1 << 32 << 0 << false << 2 << 8000 << 801 << 1;
+    QTest::newRow("float mono 44100 Hz") << 3 << 32 << 0 << false << 1 << 44100 << 4410 << 1;
+    QTest::newRow("float stereo 48000 Hz") << 3 << 32 << 0 << false << 2 << 48000 << 480 << 1;
+    QTest::newRow("double mono 22050 Hz") << 3 << 64 << 0 << false << 1 << 22050 << 2205 << 1;
+    QTest::newRow("extensible 16-bit stereo 44100 Hz") << 1 << 16 << 0 << true << 2 << 44100 << 441 << 1;
+    QTest::newRow("extensible 24 in 32 bits stereo 48000 Hz") << 1 << 32 << 24 << true << 2 << 48000 << 480 << 1;
+    QTest::newRow("extensible 32-bit mono 8000 Hz") << 1 << 32 << 0 << true << 1 << 8000 << 80 << 1;
+    QTest::newRow("extensible float mono 22050 Hz") << 3 << 32 << 0 << true << 1 << 22050 << 2205 << 1;
+    QTest::newRow("12-bit in 16 bits mono 8000 Hz") << 1 << 12 << 0 << false << 1 << 8000 << 80 << 16;
+}
+
+void tst_MediaControl::decodesSquareWaves()
+{
+    QFETCH(int, tag);
+    QFETCH(int, bits);
+    QFETCH(int, validBits);
+    QFETCH(bool, extensible);
+    QFETCH(int, channels);
+    QFETCH(int, rate);
+    QFETCH(int, frames);
+    QFETCH(int, tolerance);
+
+    WaveShape shape;
+    shape.tag = quint16(tag);
+    shape.bits = bits;
+    shape.validBits = validBits;
+    shape.extensible = extensible;
+    shape.channels = channels;
+    shape.rate = rate;
+
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, squareWave(shape, frames)));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 0);
+    QVERIFY(control.isOpen());
+
+    const WaveSound &sound = control.sound();
+    QCOMPARE(sound.sampleRate, rate);
+    QCOMPARE(sound.channels, channels);
+    QCOMPARE(sound.frameCount(), qsizetype(frames));
+    for (int f = 0; f < frames; ++f) {
+        for (int c = 0; c < channels; ++c) {
+            // Full scale is ±32767 on the 16-bit scale, half scale ±16384.
+            const double wanted = squareSample(f, c) > 0 ? squareSample(f, c) * 32767.0 : squareSample(f, c) * 32768.0;
+            const int got = sound.samples[size_t(f * channels + c)];
+            if (std::abs(got - wanted) > tolerance)
+                QFAIL(qPrintable(QStringLiteral("frame %1 channel %2: %3, wanted %4").arg(f).arg(c).arg(got).arg(wanted)));
+        }
+    }
+}
+
+void tst_MediaControl::decodesSampleValues_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QVector<int>>("samples");
+
+    QTest::newRow("8-bit unsigned") << 1 << 8 << QByteArray::fromHex("00 40 80 c0 ff")
+                                    << QVector<int>{-32768, -16384, 0, 16384, 32512};
+    QTest::newRow("16-bit") << 1 << 16 << QByteArray::fromHex("0080 00c0 0000 0040 ff7f")
+                            << QVector<int>{-32768, -16384, 0, 16384, 32767};
+    QTest::newRow("24-bit") << 1 << 24 << QByteArray::fromHex("000080 0000c0 000000 000040 ffff7f 123456")
+                            << QVector<int>{-32768, -16384, 0, 16384, 32767, 0x5634};
+    QTest::newRow("32-bit") << 1 << 32 << QByteArray::fromHex("00000080 000000c0 00000000 00000040 ffffff7f")
+                            << QVector<int>{-32768, -16384, 0, 16384, 32767};
+    // -1.0, -0.5, 0, 0.5, 1.0, 2.0 (clipped) as little-endian IEEE floats.
+    QTest::newRow("32-bit float")
+        << 3 << 32 << QByteArray::fromHex("000080bf 000000bf 00000000 0000003f 0000803f 00000040")
+        << QVector<int>{-32768, -16384, 0, 16384, 32767, 32767};
+    QTest::newRow("64-bit float") << 3 << 64 << QByteArray::fromHex("000000000000d0bf 000000000000d03f")
+                                  << QVector<int>{-8192, 8192};
+}
+
+void tst_MediaControl::decodesSampleValues()
+{
+    QFETCH(int, tag);
+    QFETCH(int, bits);
+    QFETCH(QByteArray, data);
+    QFETCH(QVector<int>, samples);
+
+    WaveShape shape;
+    shape.tag = quint16(tag);
+    shape.bits = bits;
+    QString error;
+    const std::optional<WaveSound> sound = decodeWave(riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data)), &error);
+    QVERIFY2(sound, qPrintable(error));
+    QCOMPARE(sound->frameCount(), qsizetype(samples.size()));
+    for (int i = 0; i < samples.size(); ++i)
+        QCOMPARE(int(sound->samples[size_t(i)]), samples[i]);
+}
+
+void tst_MediaControl::walksChunks_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("frames");
+
+    WaveShape shape;
+    const QByteArray fmt = chunk("fmt ", fmtBody(shape));
+    const QByteArray data = squareData(shape, 100);
+    const QByteArray list = chunk("LIST", QByteArray("INFOINAM\x05\0\0\0Zikan\0", 18));
+
+    QTest::newRow("list before fmt") << riff(list + fmt + chunk("data", data)) << 100;
+    QTest::newRow("odd-sized chunk padded") << riff(fmt + chunk("note", QByteArray("abc")) + chunk("data", data)) << 100;
+    QTest::newRow("data before fmt") << riff(chunk("data", data) + fmt) << 100;
+    QTest::newRow("chunks after data") << riff(fmt + chunk("data", data) + list) << 100;
+
+    WaveShape withExtra = shape;
+    QByteArray fmt18 = fmtBody(withExtra);
+    putLe16(fmt18, 0);
+    QTest::newRow("fmt with empty extension") << riff(chunk("fmt ", fmt18) + chunk("data", data)) << 100;
+
+    QByteArray wrongRiffSize = riff(fmt + chunk("data", data));
+    wrongRiffSize[4] = '\xff';
+    wrongRiffSize[5] = '\xff';
+    QTest::newRow("riff size wrong") << wrongRiffSize << 100;
+
+    // Header promises 1000 frames; 10 and a half are there.
+    QTest::newRow("data cut short") << riff(fmt + cutChunk("data", data.left(21), 2000)) << 10;
+    QTest::newRow("data size all ones") << riff(fmt + chunk("data", data, 0xFFFFFFFF)) << 100;
+}
+
+void tst_MediaControl::walksChunks()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, frames);
+
+    QString error;
+    const std::optional<WaveSound> sound = decodeWave(file, &error);
+    QVERIFY2(sound, qPrintable(error));
+    QCOMPARE(sound->frameCount(), qsizetype(frames));
+    QCOMPARE(int(sound->samples.front()), 32767);
+    QCOMPARE(int(sound->samples.back()), (frames - 1) / 2 % 2 == 0 ? 32767 : -32768);
+}
+
+void tst_MediaControl::refusesBadFiles_data()
+{
+    // Each row builds its Zikan.wav (or leaves it out) in an empty folder.
+    QTest::addColumn<FileMaker>("make");
+
+    auto bytes = [](const QByteArray &content) {
+        return FileMaker([content](const QString &path) { return writeFile(path, content); });
+    };
+    WaveShape shape;
+    const QByteArray fmt = chunk("fmt ", fmtBody(shape));
+    auto withFormat = [&](void (*change)(WaveShape &)) {
+        WaveShape changed = shape;
+        change(changed);
+        return riff(chunk("fmt ", fmtBody(changed)) + chunk("data", squareData(shape, 10)));
+    };
+
+    QTest::newRow("missing") << FileMaker([](const QString &) { return true; });
+    QTest::newRow("empty") << bytes(QByteArray());
+    QTest::newRow("header only") << bytes(riff(QByteArray()));
+    QTest::newRow("fmt without data") << bytes(riff(fmt));
+    QTest::newRow("empty data") << bytes(riff(fmt + chunk("data", QByteArray())));
+    QTest::newRow("data shorter than one frame") << bytes(riff(fmt + cutChunk("data", QByteArray(1, '\x01'), 400)));
+    QTest::newRow("fmt cut short") << bytes(riff(fmt.left(16)));
+    QTest::newRow("not riff") << bytes(QStringLiteral("これは音声ではありません\n").toUtf8());
+    QTest::newRow("big-endian rifx") << bytes(QByteArray("RIFX") + riff(fmt).mid(4));
+    QTest::newRow("riff but not wave") << bytes(QByteArray("RIFF\x04\0\0\0AVI ", 12));
+    QTest::newRow("fmt size absurd") << bytes(riff(chunk("fmt ", fmtBody(shape), 0xFFFFFFF0)));
+    QTest::newRow("unknown chunk size absurd")
+        << bytes(riff(chunk("junk", QByteArray(8, '\0'), 0xFFFFFFF0) + fmt + chunk("data", squareData(shape, 10))));
+    QTest::newRow("adpcm") << bytes(withFormat([](WaveShape &s) { s.tag = 2; }));
+    QTest::newRow("six channels") << bytes(withFormat([](WaveShape &s) { s.channels = 6; }));
+    QTest::newRow("rate zero") << bytes(withFormat([](WaveShape &s) { s.rate = 0; }));
+    QTest::newRow("16-bit float") << bytes(withFormat([](WaveShape &s) {
+        s.tag = tagFloat;
+        s.bits = 16;
+    }));
+    QTest::newRow("40-bit integer") << bytes(withFormat([](WaveShape &s) { s.bits = 40; }));
+
+    QByteArray zeroAlign = fmtBody(shape);
+    zeroAlign[12] = 0;
+    zeroAlign[13] = 0;
+    QTest::newRow("block align zero") << bytes(riff(chunk("fmt ", zeroAlign) + chunk("data", squareData(shape, 10))));
+
+    QByteArray strangeGuid = fmtBody([] {
+        WaveShape s;
+        s.extensible = true;
+        return s;
+    }());
+    strangeGuid[39] = 0x00;
+    QTest::newRow("extensible with unknown subformat")
+        << bytes(riff(chunk("fmt ", strangeGuid) + chunk("data", squareData(shape, 10))));
+
+    QTest::newRow("directory of that name")
+        << FileMaker([](const QString &path) { return QDir().mkdir(path); });
+    QTest::newRow("larger than the cap") << FileMaker([](const QString &path) {
+        QFile file(path);
+        // A sparse file: it claims 60 MB without using the disk.
+        return file.open(QIODevice::WriteOnly) && file.write(squareWave(WaveShape(), 10)) > 0
+            && file.resize(60 * 1024 * 1024);
+    });
+#ifdef Q_OS_UNIX
+    QTest::newRow("named pipe") << FileMaker([](const QString &path) {
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    });
+#endif
+}
+
+void tst_MediaControl::refusesBadFiles()
+{
+    QFETCH(FileMaker, make);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(make(path));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    QSignalSpy started(&control, &MediaControl::playStarted);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 1);
+    QVERIFY(!errors.first().first().toString().isEmpty());
+    QVERIFY(!control.isOpen());
+
+    // The countdown goes on and sends Prev and Play at 0:00: both are dropped.
+    control.setCommand(QStringLiteral("Prev"));
+    control.setCommand(QStringLiteral("Play"));
+    QCOMPARE(errors.count(), 2);
+    QCOMPARE(started.count(), 0);
+    QVERIFY(!control.isPlaying());
+}
+
+void tst_MediaControl::repeatedOpenOfBadFileReadsOnce()
+{
+    const QString path = m_dir.filePath(QStringLiteral("bad.wav"));
+    QVERIFY(writeFile(path, QByteArray("not a sound at all")));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    for (int second = 0; second < 60; ++second)
+        control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(control.readCount(), 1);
+    QCOMPARE(errors.count(), 60);
+}
+
+void tst_MediaControl::unchangedFileIsNotReadAgain()
+{
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, squareWave(WaveShape(), 441)));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    // An hour of once-a-second ticks.
+    for (int second = 0; second < 3600; ++second)
+        control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(control.readCount(), 1);
+    QVERIFY(control.isOpen());
+    QCOMPARE(control.sound().frameCount(), qsizetype(441));
+}
+
+void tst_MediaControl::changedFileIsPickedUp_data()
+{
+    QTest::addColumn<QByteArray>("replacement");
+    QTest::addColumn<bool>("moveInPlace");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("firstSample");
+
+    QTest::newRow("rewritten longer") << mono16({1000, 2000, 3000}) << false << 3 << 1000;
+    QTest::newRow("rewritten same size") << mono16({-5, 6}) << false << 2 << -5;
+    QTest::newRow("replaced by rename") << mono16({7, 8, 9, 10}) << true << 4 << 7;
+}
+
+void tst_MediaControl::changedFileIsPickedUp()
+{
+    QFETCH(QByteArray, replacement);
+    QFETCH(bool, moveInPlace);
+    QFETCH(int, frames);
+    QFETCH(int, firstSample);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, mono16({1, 2})));
+    // The first file is older, as a file put in place before the run would be.
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    }
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(control.readCount(), 1);
+    QCOMPARE(control.sound().frameCount(), qsizetype(2));
+
+    if (moveInPlace) {
+        const QString staged = folder.filePath(QStringLiteral("new.wav"));
+        QVERIFY(writeFile(staged, replacement));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(staged, path));
+    } else {
+        QVERIFY(writeFile(path, replacement));
+    }
+
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(control.readCount(), 2);
+    QCOMPARE(control.sound().frameCount(), qsizetype(frames));
+    QCOMPARE(int(control.sound().samples.front()), firstSample);
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(control.readCount(), 2);
+}
+
+void tst_MediaControl::fileDroppedInMidRunIsPickedUp()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 1);
+    QVERIFY(!control.isOpen());
+
+    QVERIFY(writeFile(path, mono16({42, 43, 44})));
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 1);
+    QVERIFY(control.isOpen());
+    QCOMPARE(control.sound().frameCount(), qsizetype(3));
+
+    // Taken away again: the sound already open stays, the Open itself is refused.
+    QVERIFY(QFile::remove(path));
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 2);
+    QVERIFY(control.isOpen());
+    QCOMPARE(control.sound().frameCount(), qsizetype(3));
+}
+
+void tst_MediaControl::rendersForDevice_data()
+{
+    QTest::addColumn<QVector<qint16>>("input");   // interleaved
+    QTest::addColumn<int>("inChannels");
+    QTest::addColumn<int>("inRate");
+    QTest::addColumn<int>("fromFrame");
+    QTest::addColumn<QAudioFormat>("format");
+    QTest::addColumn<QVector<double>>("expected");   // interleaved, in the format's own units
+
+    const QVector<qint16> ramp{0, 100, 200, 300};
+    QTest::newRow("same format is copied")
+        << ramp << 1 << 44100 << 0 << audioFormat(44100, 1, QAudioFormat::Int16) << QVector<double>{0, 100, 200, 300};
+    QTest::newRow("from the middle")
+        << ramp << 1 << 44100 << 2 << audioFormat(44100, 1, QAudioFormat::Int16) << QVector<double>{200, 300};
+    QTest::newRow("mono to stereo")
+        << QVector<qint16>{-7, 9} << 1 << 48000 << 0 << audioFormat(48000, 2, QAudioFormat::Int16)
+        << QVector<double>{-7, -7, 9, 9};
+    QTest::newRow("stereo to mono averages")
+        << QVector<qint16>{100, 300, -1000, 1000} << 2 << 44100 << 0 << audioFormat(44100, 1, QAudioFormat::Int16)
+        << QVector<double>{200, 0};
+    QTest::newRow("22050 to 44100 interpolates")
+        << ramp << 1 << 22050 << 0 << audioFormat(44100, 1, QAudioFormat::Int16)
+        << QVector<double>{0, 50, 100, 150, 200, 250, 300, 300};
+    QTest::newRow("8000 to 48000 stereo")
+        << QVector<qint16>{0, 600} << 1 << 8000 << 0 << audioFormat(48000, 2, QAudioFormat::Int16)
+        << QVector<double>{0, 0, 100, 100, 200, 200, 300, 300, 400, 400, 500, 500,
+                           600, 600, 600, 600, 600, 600, 600, 600, 600, 600, 600, 600};
+    QTest::newRow("48000 to 24000 drops every other")
+        << ramp << 1 << 48000 << 0 << audioFormat(24000, 1, QAudioFormat::Int16) << QVector<double>{0, 200};
+    QTest::newRow("to float")
+        << QVector<qint16>{-32768, 16384, 0} << 1 << 44100 << 0 << audioFormat(44100, 1, QAudioFormat::Float)
+        << QVector<double>{-1.0, 0.5, 0.0};
+    QTest::newRow("to 32-bit")
+        << QVector<qint16>{-32768, 1, 32767} << 1 << 44100 << 0 << audioFormat(44100, 1, QAudioFormat::Int32)
+        << QVector<double>{-2147483648.0, 65536.0, 2147418112.0};
+    QTest::newRow("to 8-bit unsigned")
+        << QVector<qint16>{-32768, 0, 16384, 32767} << 1 << 44100 << 0 << audioFormat(44100, 1, QAudioFormat::UInt8)
+        << QVector<double>{0, 128, 192, 255};
+}
+
+void tst_MediaControl::rendersForDevice()
+{
+    QFETCH(QVector<qint16>, input);
+    QFETCH(int, inChannels);
+    QFETCH(int, inRate);
+    QFETCH(int, fromFrame);
+    QFETCH(QAudioFormat, format);
+    QFETCH(QVector<double>, expected);
+
+    WaveSound sound;
+    sound.sampleRate = inRate;
+    sound.channels = inChannels;
+    sound.samples.assign(input.cbegin(), input.cend());
+
+    const QByteArray out = renderWave(sound, fromFrame, format);
+    QCOMPARE(out.size(), qsizetype(expected.size() * format.bytesPerSample()));
+    for (int i = 0; i < expected.size(); ++i) {
+        const char *p = out.constData() + i * format.bytesPerSample();
+        double got = 0;
+        switch (format.sampleFormat()) {
+        case QAudioFormat::UInt8:
+            got = quint8(*p);
+            break;
+        case QAudioFormat::Int16:
+            got = qFromLittleEndian<qint16>(p);
+            break;
+        case QAudioFormat::Int32:
+            got = qFromLittleEndian<qint32>(p);
+            break;
+        case QAudioFormat::Float: {
+            float f;
+            std::memcpy(&f, p, sizeof f);
+            got = f;
+            break;
+        }
+        default:
+            QFAIL("unexpected sample format");
+        }
+        QVERIFY2(std::abs(got - expected[i]) < 1e-6,
+                 qPrintable(QStringLiteral("sample %1: %2, wanted %3").arg(i).arg(got).arg(expected[i])));
+    }
+}
+
+void tst_MediaControl::playWithoutSoundIsRefused()
+{
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    QSignalSpy started(&control, &MediaControl::playStarted);
+    control.setCommand(QStringLiteral("Play"));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(started.count(), 0);
+}
+
+void tst_MediaControl::playWithoutServerIsRefusedPromptly()
+{
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, squareWave(WaveShape(), 4410)));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    QSignalSpy started(&control, &MediaControl::playStarted);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 0);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    control.setCommand(QStringLiteral("Prev"));
+    control.setCommand(QStringLiteral("Play"));
+    QCOMPARE(errors.count(), 1);
+    QVERIFY(!control.isPlaying());
+    QVERIFY2(elapsed.elapsed() < 5000, "Play must not hold up the exam window");
+    QTest::qWait(0);
+    QCOMPARE(started.count(), 0);
+}
+
+void tst_MediaControl::otherCommandsAreIgnored()
+{
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, squareWave(WaveShape(), 10)));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Eject"));
+    control.setCommand(QString());
+    QCOMPARE(errors.count(), 0);
+    QVERIFY(!control.isOpen());
+    QCOMPARE(control.readCount(), 0);
+}
+
+QTEST_MAIN(tst_MediaControl)
+#include "tst_mediacontrol.moc"

@@ -1,0 +1,281 @@
+// The time-up sound played for real: a private sound server with a null sink stands in
+// for the speakers, and what reaches the sink is recorded from its monitor and measured.
+//
+// Under CTest the server comes from the pulse_server fixture (tests/audio/README), which
+// sets PULSE_SERVER and NIHONSHIB_PULSE_SINK. Run by hand without them, the test starts
+// a server of its own with tests/audio/pulse-server.sh and stops it at the end.
+
+#include "mediacontrol.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int recordRate = 44100;
+
+void putLe16(QByteArray &out, quint16 value)
+{
+    char bytes[2];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, 2);
+}
+
+void putLe32(QByteArray &out, quint32 value)
+{
+    char bytes[4];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, 4);
+}
+
+// A 440 Hz tone at half of full scale.
+QByteArray toneWave(quint16 tag, int bits, int channels, int rate, int milliseconds)
+{
+    const int frames = rate * milliseconds / 1000;
+    const int bytesPerSample = bits / 8;
+    QByteArray data;
+    for (int f = 0; f < frames; ++f) {
+        const double value = 0.5 * std::sin(2.0 * M_PI * 440.0 * f / rate);
+        for (int c = 0; c < channels; ++c) {
+            if (tag == 3) {
+                const float sample = float(value);
+                data.append(reinterpret_cast<const char *>(&sample), 4);
+            } else if (bits == 8) {
+                data.append(char(quint8(std::lround(value * 127.0) + 128)));
+            } else {
+                const qint64 level = std::llround(value * (std::ldexp(1.0, bits - 1) - 1));
+                for (int i = 0; i < bytesPerSample; ++i)
+                    data.append(char((quint64(level) >> (8 * i)) & 0xFF));
+            }
+        }
+    }
+    QByteArray fmt;
+    putLe16(fmt, tag);
+    putLe16(fmt, quint16(channels));
+    putLe32(fmt, quint32(rate));
+    putLe32(fmt, quint32(rate * channels * bytesPerSample));
+    putLe16(fmt, quint16(channels * bytesPerSample));
+    putLe16(fmt, quint16(bits));
+
+    QByteArray out("RIFF");
+    putLe32(out, quint32(4 + 8 + fmt.size() + 8 + data.size()));
+    out.append("WAVEfmt ");
+    putLe32(out, quint32(fmt.size()));
+    out.append(fmt);
+    out.append("data");
+    putLe32(out, quint32(data.size()));
+    out.append(data);
+    return out;
+}
+
+double rms(const QByteArray &pcm)
+{
+    const qsizetype samples = pcm.size() / 2;
+    if (samples == 0)
+        return 0.0;
+    double sum = 0.0;
+    for (qsizetype i = 0; i < samples; ++i) {
+        const double s = qFromLittleEndian<qint16>(pcm.constData() + 2 * i);
+        sum += s * s;
+    }
+    return std::sqrt(sum / double(samples));
+}
+
+// How long the recording is louder than a whisper, in 10 ms windows.
+int loudMilliseconds(const QByteArray &pcm)
+{
+    const qsizetype window = recordRate / 100 * 2;
+    int loud = 0;
+    for (qsizetype at = 0; at + window <= pcm.size(); at += window)
+        if (rms(pcm.mid(at, window)) > 1000.0)
+            loud += 10;
+    return loud;
+}
+
+} // namespace
+
+class tst_MediaSound : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void timeUpSoundReachesTheSpeakers_data();
+    void timeUpSoundReachesTheSpeakers();
+    void playWhilePlayingStartsAgain();
+
+private:
+    QString m_sink;
+    QProcessEnvironment m_clientEnvironment;
+    // Set only when this test started the server itself.
+    std::unique_ptr<QTemporaryDir> m_ownServer;
+    QTemporaryDir m_files;
+};
+
+void tst_MediaSound::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
+        QSKIP("pulseaudio is not installed, so no sound server can be started to listen to the time-up sound");
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty(),
+             "parec (pulseaudio-utils) is needed to record what the sound server plays");
+    QVERIFY(m_files.isValid());
+
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+        // A short path: the server's socket path must fit in 108 bytes.
+        m_ownServer = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/nihonshib-pa-XXXXXX"));
+        QVERIFY(m_ownServer->isValid());
+        const QString script = QStringLiteral(SOURCE_DIR "/tests/audio/pulse-server.sh");
+        QCOMPARE(QProcess::execute(QStringLiteral("sh"), {script, QStringLiteral("start"), m_ownServer->path()}), 0);
+        qputenv("PULSE_SERVER", QFile::encodeName(QStringLiteral("unix:%1/native").arg(m_ownServer->path())));
+        qputenv("NIHONSHIB_PULSE_SINK", "nihonshib_null");
+    }
+    m_sink = qEnvironmentVariable("NIHONSHIB_PULSE_SINK", QStringLiteral("nihonshib_null"));
+    m_clientEnvironment = QProcessEnvironment::systemEnvironment();
+
+    QProcess info;
+    info.setProcessEnvironment(m_clientEnvironment);
+    info.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
+    QVERIFY(info.waitForFinished(10000));
+    QVERIFY2(info.exitCode() == 0, "the sound server does not answer on PULSE_SERVER");
+    QVERIFY2(QString::fromUtf8(info.readAllStandardOutput()).contains(m_sink), "the null sink is missing");
+}
+
+void tst_MediaSound::cleanupTestCase()
+{
+    if (m_ownServer) {
+        const QString script = QStringLiteral(SOURCE_DIR "/tests/audio/pulse-server.sh");
+        QProcess::execute(QStringLiteral("sh"), {script, QStringLiteral("stop"), m_ownServer->path()});
+    }
+}
+
+void tst_MediaSound::timeUpSoundReachesTheSpeakers_data()
+{
+    QTest::addColumn<QString>("shippedFile");   // under the source tree; empty for a made tone
+    QTest::addColumn<QByteArray>("wave");
+    QTest::addColumn<int>("minimumLoudMs");
+
+    QTest::newRow("shipped Zikan.wav") << QStringLiteral("resources/Zikan.wav") << QByteArray() << 0;
+    // The shapes the stock sound-effect player refuses or that need converting.
+    QTest::newRow("32-bit tone 22050 Hz mono") << QString() << toneWave(1, 32, 1, 22050, 600) << 400;
+    QTest::newRow("8-bit tone 8000 Hz stereo") << QString() << toneWave(1, 8, 2, 8000, 600) << 400;
+    QTest::newRow("float tone 48000 Hz stereo") << QString() << toneWave(3, 32, 2, 48000, 600) << 400;
+    QTest::newRow("24-bit tone 44100 Hz mono") << QString() << toneWave(1, 24, 1, 44100, 600) << 400;
+}
+
+void tst_MediaSound::timeUpSoundReachesTheSpeakers()
+{
+    QFETCH(QString, shippedFile);
+    QFETCH(QByteArray, wave);
+    QFETCH(int, minimumLoudMs);
+
+    QString path;
+    if (!shippedFile.isEmpty()) {
+        path = QStringLiteral(SOURCE_DIR "/") + shippedFile;
+        if (!QFile::exists(path))
+            QSKIP("the program's own time-up sound is not in resources yet");
+    } else {
+        path = m_files.filePath(QStringLiteral("Zikan.wav"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(wave), wave.size());
+    }
+
+    QProcess recorder;
+    recorder.setProcessEnvironment(m_clientEnvironment);
+    recorder.start(QStringLiteral("parec"),
+                   {QStringLiteral("-d"), m_sink + QStringLiteral(".monitor"), QStringLiteral("--raw"),
+                    QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(recordRate),
+                    QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=20")});
+    QVERIFY(recorder.waitForStarted(5000));
+    QByteArray recording;
+    connect(&recorder, &QProcess::readyReadStandardOutput, this,
+            [&] { recording += recorder.readAllStandardOutput(); });
+    // The monitor runs all the time; once bytes flow, the recorder is listening.
+    QTRY_VERIFY_WITH_TIMEOUT(recording.size() >= recordRate / 10 * 2, 10000);
+    const double silence = rms(recording);
+    recording.clear();
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    QSignalSpy started(&control, &MediaControl::playStarted);
+    QSignalSpy finished(&control, &MediaControl::playFinished);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(errors.count(), 0);
+    const double seconds = double(control.sound().frameCount()) / control.sound().sampleRate;
+
+    // What the exam window does at 0:00.
+    QElapsedTimer held;
+    held.start();
+    control.setCommand(QStringLiteral("Prev"));
+    control.setCommand(QStringLiteral("Play"));
+    QVERIFY2(held.elapsed() < 2000, "Play must return at once and play in the background");
+    QVERIFY2(errors.isEmpty(), errors.isEmpty() ? "" : qPrintable(errors.first().first().toString()));
+    QVERIFY(started.wait(5000));
+    QVERIFY(finished.wait(int(seconds * 1000) + 5000));
+    QVERIFY(!control.isPlaying());
+
+    // The last of it reaches the monitor a little after the device lets go.
+    QTRY_VERIFY_WITH_TIMEOUT(recording.size() >= qsizetype(seconds * recordRate * 2), 5000);
+    recorder.terminate();
+    QVERIFY(recorder.waitForFinished(5000));
+    recording += recorder.readAllStandardOutput();
+
+    const double loudness = rms(recording);
+    qInfo("silence before: RMS %.1f; while playing %.2f s of sound: RMS %.1f, loud for %d ms", silence, seconds,
+          loudness, loudMilliseconds(recording));
+    QVERIFY2(silence < 50.0, "the null sink was not silent before Play");
+    QVERIFY2(loudness > 500.0, "nothing was heard when the time-up sound played");
+    QVERIFY(loudMilliseconds(recording) >= minimumLoudMs);
+    QCOMPARE(errors.count(), 0);
+}
+
+void tst_MediaSound::playWhilePlayingStartsAgain()
+{
+    const QString path = m_files.filePath(QStringLiteral("again.wav"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const QByteArray wave = toneWave(1, 16, 1, 44100, 800);
+        QCOMPARE(file.write(wave), wave.size());
+    }
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    QSignalSpy started(&control, &MediaControl::playStarted);
+    QSignalSpy finished(&control, &MediaControl::playFinished);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    control.setCommand(QStringLiteral("Play"));
+    QVERIFY(started.wait(5000));
+
+    control.setCommand(QStringLiteral("Play"));
+    QVERIFY(control.isPlaying());
+    QVERIFY(started.wait(5000));
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(started.count(), 2);
+    QCOMPARE(finished.count(), 1);
+
+    // Played to the end: without Prev there is nothing left to play.
+    control.setCommand(QStringLiteral("Play"));
+    QVERIFY(!control.isPlaying());
+    control.setCommand(QStringLiteral("Prev"));
+    control.setCommand(QStringLiteral("Play"));
+    QVERIFY(control.isPlaying());
+    QVERIFY(started.wait(5000));
+    QCOMPARE(errors.count(), 0);
+}
+
+QTEST_MAIN(tst_MediaSound)
+#include "tst_mediasound.moc"
