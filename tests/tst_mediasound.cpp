@@ -1,15 +1,11 @@
 // The time-up sound played for real: a private sound server with a null sink stands in
 // for the speakers, and what reaches the sink is recorded from its monitor and measured.
-//
-// Under CTest the server comes from the pulse_server fixture (tests/audio/README), which
-// sets PULSE_SERVER and NIHONSHIB_PULSE_SINK. Run by hand without them, the test starts
-// a server of its own with tests/audio/pulse-server.sh and stops it at the end.
 
 #include "mediacontrol.h"
+#include "soundlistener.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,7 +17,8 @@
 
 namespace {
 
-constexpr int recordRate = 44100;
+using sound::recordRate;
+using sound::rms;
 
 void putLe16(QByteArray &out, quint16 value)
 {
@@ -77,19 +74,6 @@ QByteArray toneWave(quint16 tag, int bits, int channels, int rate, int milliseco
     return out;
 }
 
-double rms(const QByteArray &pcm)
-{
-    const qsizetype samples = pcm.size() / 2;
-    if (samples == 0)
-        return 0.0;
-    double sum = 0.0;
-    for (qsizetype i = 0; i < samples; ++i) {
-        const double s = qFromLittleEndian<qint16>(pcm.constData() + 2 * i);
-        sum += s * s;
-    }
-    return std::sqrt(sum / double(samples));
-}
-
 // How long the recording is louder than a whisper, in 10 ms windows.
 int loudMilliseconds(const QByteArray &pcm)
 {
@@ -116,47 +100,23 @@ private slots:
     void playWhilePlayingStartsAgain();
 
 private:
-    QString m_sink;
-    QProcessEnvironment m_clientEnvironment;
-    // Set only when this test started the server itself.
-    std::unique_ptr<QTemporaryDir> m_ownServer;
+    std::unique_ptr<sound::Server> m_server;
     QTemporaryDir m_files;
 };
 
 void tst_MediaSound::initTestCase()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
-        QSKIP("pulseaudio is not installed, so no sound server can be started to listen to the time-up sound");
-    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty(),
-             "parec (pulseaudio-utils) is needed to record what the sound server plays");
     QVERIFY(m_files.isValid());
-
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
-        // A short path: the server's socket path must fit in 108 bytes.
-        m_ownServer = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/nihonshib-pa-XXXXXX"));
-        QVERIFY(m_ownServer->isValid());
-        const QString script = QStringLiteral(SOURCE_DIR "/tests/audio/pulse-server.sh");
-        QCOMPARE(QProcess::execute(QStringLiteral("sh"), {script, QStringLiteral("start"), m_ownServer->path()}), 0);
-        qputenv("PULSE_SERVER", QFile::encodeName(QStringLiteral("unix:%1/native").arg(m_ownServer->path())));
-        qputenv("NIHONSHIB_PULSE_SINK", "nihonshib_null");
-    }
-    m_sink = qEnvironmentVariable("NIHONSHIB_PULSE_SINK", QStringLiteral("nihonshib_null"));
-    m_clientEnvironment = QProcessEnvironment::systemEnvironment();
-
-    QProcess info;
-    info.setProcessEnvironment(m_clientEnvironment);
-    info.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
-    QVERIFY(info.waitForFinished(10000));
-    QVERIFY2(info.exitCode() == 0, "the sound server does not answer on PULSE_SERVER");
-    QVERIFY2(QString::fromUtf8(info.readAllStandardOutput()).contains(m_sink), "the null sink is missing");
+    m_server = std::make_unique<sound::Server>();
+    const QString unavailable = m_server->start();
+    if (unavailable.startsWith(QLatin1String("pulseaudio is not installed")))
+        QSKIP(qPrintable(unavailable));
+    QVERIFY2(unavailable.isEmpty(), qPrintable(unavailable));
 }
 
 void tst_MediaSound::cleanupTestCase()
 {
-    if (m_ownServer) {
-        const QString script = QStringLiteral(SOURCE_DIR "/tests/audio/pulse-server.sh");
-        QProcess::execute(QStringLiteral("sh"), {script, QStringLiteral("stop"), m_ownServer->path()});
-    }
+    m_server.reset();
 }
 
 void tst_MediaSound::timeUpSoundReachesTheSpeakers_data()
@@ -191,20 +151,9 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers()
         QCOMPARE(file.write(wave), wave.size());
     }
 
-    QProcess recorder;
-    recorder.setProcessEnvironment(m_clientEnvironment);
-    recorder.start(QStringLiteral("parec"),
-                   {QStringLiteral("-d"), m_sink + QStringLiteral(".monitor"), QStringLiteral("--raw"),
-                    QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(recordRate),
-                    QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=20")});
-    QVERIFY(recorder.waitForStarted(5000));
-    QByteArray recording;
-    connect(&recorder, &QProcess::readyReadStandardOutput, this,
-            [&] { recording += recorder.readAllStandardOutput(); });
-    // The monitor runs all the time; once bytes flow, the recorder is listening.
-    QTRY_VERIFY_WITH_TIMEOUT(recording.size() >= recordRate / 10 * 2, 10000);
-    const double silence = rms(recording);
-    recording.clear();
+    sound::Recorder recorder(m_server->sink());
+    QVERIFY(recorder.waitUntilListening());
+    const double silence = rms(recorder.takeRecording());
 
     MediaControl control;
     QSignalSpy errors(&control, &MediaControl::error);
@@ -227,10 +176,8 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers()
     QVERIFY(!control.isPlaying());
 
     // The last of it reaches the monitor a little after the device lets go.
-    QTRY_VERIFY_WITH_TIMEOUT(recording.size() >= qsizetype(seconds * recordRate * 2), 5000);
-    recorder.terminate();
-    QVERIFY(recorder.waitForFinished(5000));
-    recording += recorder.readAllStandardOutput();
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.recordedMs() >= qsizetype(seconds * 1000), 5000);
+    const QByteArray recording = recorder.stop();
 
     const double loudness = rms(recording);
     qInfo("silence before: RMS %.1f; while playing %.2f s of sound: RMS %.1f, loud for %d ms", silence, seconds,

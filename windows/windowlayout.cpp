@@ -37,7 +37,10 @@ void centreOnScreen(QWidget *window, int clientWidth, int clientHeight)
     QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(),
+    // Creating the native window lets the platform say how wide the frame is;
+    // move() places the frame, so it is the frame that gets centred.
+    window->winId();
+    const QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->frameGeometry().size(),
                                             screen->availableGeometry());
     window->move(frame.topLeft());
 }
