@@ -3,6 +3,7 @@
 // and reading the file again only when it has changed.
 
 #include "mediacontrol.h"
+#include "wavefiles.h"
 
 #include <QAudioFormat>
 #include <QDir>
@@ -23,107 +24,7 @@
 
 namespace {
 
-constexpr quint16 tagPcm = 1;
-constexpr quint16 tagFloat = 3;
-constexpr quint16 tagExtensible = 0xFFFE;
-
-struct WaveShape
-{
-    quint16 tag = tagPcm;
-    int bits = 16;          // bits per sample as stored (the container)
-    int validBits = 0;      // extensible only; 0 means the same as bits
-    int channels = 1;
-    int rate = 44100;
-    bool extensible = false;
-};
-
-void putLe16(QByteArray &out, quint16 value)
-{
-    char bytes[2];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 2);
-}
-
-void putLe32(QByteArray &out, quint32 value)
-{
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 4);
-}
-
-QByteArray chunk(const char *id, const QByteArray &body, quint32 sizeField)
-{
-    QByteArray out(id, 4);
-    putLe32(out, sizeField);
-    out.append(body);
-    if (body.size() % 2 == 1)
-        out.append('\0');
-    return out;
-}
-
-// A chunk whose size field promises more than the file holds, as a copy cut short leaves it.
-QByteArray cutChunk(const char *id, const QByteArray &body, quint32 sizeField)
-{
-    QByteArray out(id, 4);
-    putLe32(out, sizeField);
-    out.append(body);
-    return out;
-}
-
-QByteArray chunk(const char *id, const QByteArray &body)
-{
-    return chunk(id, body, quint32(body.size()));
-}
-
-QByteArray fmtBody(const WaveShape &shape)
-{
-    const int container = (shape.bits + 7) / 8;
-    QByteArray body;
-    putLe16(body, shape.extensible ? tagExtensible : shape.tag);
-    putLe16(body, quint16(shape.channels));
-    putLe32(body, quint32(shape.rate));
-    putLe32(body, quint32(shape.rate * shape.channels * container));
-    putLe16(body, quint16(shape.channels * container));
-    putLe16(body, quint16(shape.bits));
-    if (shape.extensible) {
-        putLe16(body, 22);
-        putLe16(body, quint16(shape.validBits ? shape.validBits : shape.bits));
-        putLe32(body, shape.channels == 1 ? 0x4 : 0x3);
-        putLe32(body, shape.tag);
-        body.append(QByteArray::fromHex("000010008000" "00aa00389b71"));
-    }
-    return body;
-}
-
-// One sample in [-1, 1] as the file stores it: integers scaled to their full range
-// (8-bit offset by 128), floats as they are.
-QByteArray encodeSample(double value, const WaveShape &shape)
-{
-    QByteArray out;
-    if (shape.tag == tagFloat) {
-        if (shape.bits == 32) {
-            const float f = float(value);
-            out.append(reinterpret_cast<const char *>(&f), 4);
-        } else {
-            out.append(reinterpret_cast<const char *>(&value), 8);
-        }
-        return out;
-    }
-    const int valid = shape.validBits ? shape.validBits : shape.bits;
-    const int container = (shape.bits + 7) / 8;
-    const double top = std::ldexp(1.0, valid - 1);
-    qint64 level = std::llround(value * top);
-    level = std::clamp<qint64>(level, qint64(-top), qint64(top) - 1);
-    if (container == 1) {
-        out.append(char(quint8(level + 128)));
-        return out;
-    }
-    // Left-justified in the container, as extensible files with fewer valid bits store it.
-    const quint64 stored = quint64(level) << (container * 8 - valid);
-    for (int i = 0; i < container; ++i)
-        out.append(char((stored >> (8 * i)) & 0xFF));
-    return out;
-}
+using namespace wavefile;
 
 // A square wave: two frames high, two low; the right channel at half the left's height.
 double squareSample(int frame, int channel)
@@ -139,15 +40,6 @@ QByteArray squareData(const WaveShape &shape, int frames)
         for (int c = 0; c < shape.channels; ++c)
             data.append(encodeSample(squareSample(f, c), shape));
     return data;
-}
-
-QByteArray riff(const QByteArray &chunks)
-{
-    QByteArray out("RIFF");
-    putLe32(out, quint32(4 + chunks.size()));
-    out.append("WAVE");
-    out.append(chunks);
-    return out;
 }
 
 QByteArray squareWave(const WaveShape &shape, int frames)

@@ -3,6 +3,7 @@
 
 #include "mediacontrol.h"
 #include "soundlistener.h"
+#include "wavefiles.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,61 +18,27 @@
 
 namespace {
 
+using namespace wavefile;
+
 using sound::recordRate;
 using sound::rms;
-
-void putLe16(QByteArray &out, quint16 value)
-{
-    char bytes[2];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 2);
-}
-
-void putLe32(QByteArray &out, quint32 value)
-{
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 4);
-}
 
 // A 440 Hz tone at half of full scale.
 QByteArray toneWave(quint16 tag, int bits, int channels, int rate, int milliseconds)
 {
-    const int frames = rate * milliseconds / 1000;
-    const int bytesPerSample = bits / 8;
+    WaveShape shape;
+    shape.tag = tag;
+    shape.bits = bits;
+    shape.channels = channels;
+    shape.rate = rate;
     QByteArray data;
+    const int frames = rate * milliseconds / 1000;
     for (int f = 0; f < frames; ++f) {
         const double value = 0.5 * std::sin(2.0 * M_PI * 440.0 * f / rate);
-        for (int c = 0; c < channels; ++c) {
-            if (tag == 3) {
-                const float sample = float(value);
-                data.append(reinterpret_cast<const char *>(&sample), 4);
-            } else if (bits == 8) {
-                data.append(char(quint8(std::lround(value * 127.0) + 128)));
-            } else {
-                const qint64 level = std::llround(value * (std::ldexp(1.0, bits - 1) - 1));
-                for (int i = 0; i < bytesPerSample; ++i)
-                    data.append(char((quint64(level) >> (8 * i)) & 0xFF));
-            }
-        }
+        for (int c = 0; c < channels; ++c)
+            data.append(encodeSample(value, shape));
     }
-    QByteArray fmt;
-    putLe16(fmt, tag);
-    putLe16(fmt, quint16(channels));
-    putLe32(fmt, quint32(rate));
-    putLe32(fmt, quint32(rate * channels * bytesPerSample));
-    putLe16(fmt, quint16(channels * bytesPerSample));
-    putLe16(fmt, quint16(bits));
-
-    QByteArray out("RIFF");
-    putLe32(out, quint32(4 + 8 + fmt.size() + 8 + data.size()));
-    out.append("WAVEfmt ");
-    putLe32(out, quint32(fmt.size()));
-    out.append(fmt);
-    out.append("data");
-    putLe32(out, quint32(data.size()));
-    out.append(data);
-    return out;
+    return riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data));
 }
 
 // How long the recording is louder than a whisper, in 10 ms windows.
