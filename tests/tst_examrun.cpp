@@ -1,5 +1,6 @@
 // A practice run: Start, the countdown against an injected clock, Score during a run, Exit.
 #include "countdown.h"
+#include "examtesting.h"
 #include "examwindow.h"
 #include "fakeclock.h"
 #include "helpwindow.h"
@@ -13,10 +14,6 @@
 #include <QtTest>
 
 namespace {
-QString name(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // A tick at a wall-clock time, and what the display then shows.
 struct Tick

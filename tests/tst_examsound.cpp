@@ -1,5 +1,6 @@
 // The time-up sound at 0:00, heard for real through a private sound server, and a run
 // that still ends at 0:00 when the sound file beside the program is missing or broken.
+#include "examtesting.h"
 #include "examwindow.h"
 #include "fakeclock.h"
 #include "mediacontrol.h"
@@ -11,13 +12,6 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
-
-namespace {
-QString name(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-} // namespace
 
 class ExamSoundTest : public QObject
 {

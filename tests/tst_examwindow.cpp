@@ -1,4 +1,5 @@
 // The exam window as it opens, and marking the answer sheet through real clicks.
+#include "examtesting.h"
 #include "examwindow.h"
 #include "fakeclock.h"
 #include "tabcontrol.h"
@@ -41,10 +42,6 @@ QRect px(int left, int top, int width, int height)
 
 using Ticks = QList<QPair<int, int>>;
 
-QString name(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 } // namespace
 

@@ -1,4 +1,5 @@
 // The Pass-rate button and the verdict windows it opens; the help window.
+#include "examtesting.h"
 #include "examwindow.h"
 #include "fakeclock.h"
 #include "helpwindow.h"
@@ -12,13 +13,6 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
-
-namespace {
-QString name(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-} // namespace
 
 class SecondaryWindowsTest : public QObject
 {
