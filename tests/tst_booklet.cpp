@@ -40,6 +40,25 @@ bool isCircledDigit(QChar c)
     return c.unicode() >= 0x2460 && c.unicode() <= 0x2473;
 }
 
+// The circled digits that open the choices of one line, in order: a choice
+// opens at the start of the line, or after the run of spaces that parts it
+// from the choice before it on the same line. Every other circled digit of
+// the line goes to strays.
+QString choiceDigits(const QString &line, QString *strays)
+{
+    QString opened;
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        if (!isCircledDigit(line.at(at)))
+            continue;
+        qsizetype spaces = 0;
+        while (spaces < at && line.at(at - 1 - spaces).isSpace())
+            ++spaces;
+        const bool opensChoice = at == 0 || (!opened.isEmpty() && spaces >= 2 && spaces < at);
+        (opensChoice ? opened : *strays) += line.at(at);
+    }
+    return opened;
+}
+
 bool isRed(const QTextCharFormat &format)
 {
     return format.foreground().color() == QColor(255, 0, 0);
@@ -185,6 +204,8 @@ private slots:
     void sections();
     void questions_data();
     void questions();
+    void choiceDigitsOfALine_data();
+    void choiceDigitsOfALine();
     void markedLettersRunInOrder_data();
     void markedLettersRunInOrder();
     void figureQuestionPointsToTheFigure();
@@ -263,13 +284,23 @@ void BookletTest::questions()
     const QString printed = QStringLiteral("%1%2-問%3").arg(question.section).arg(QChar(u'A' + (question.passage.unicode() - u'Ａ'))).arg(question.number);
     QCOMPARE(printed, caption);
 
-    // The k-th circled digit is the k-th box of the answer page: each box once, in order.
+    // The stem names the range of the choices once, as "次の①～④のうちから".
+    const QString range = circledDigit(1) + u("～") + circledDigit(choices);
+    QString stem = question.lines.first();
+    QVERIFY2(stem.contains(u("の%1のうちから一つ選べ").arg(range)), qPrintable(stem));
+    QCOMPARE(stem.count(range), 1);
+    stem.remove(range);
+
+    // The k-th choice is the k-th box of the answer page: each box once, in
+    // order, and no circled digit anywhere else.
+    QString strays;
+    choiceDigits(stem, &strays);
+    QVERIFY2(strays.isEmpty(), qPrintable(question.lines.first()));
     QString digits;
-    for (const QString &line : question.lines) {
-        for (QChar c : line) {
-            if (isCircledDigit(c))
-                digits += c;
-        }
+    for (qsizetype i = 1; i < question.lines.size(); ++i) {
+        QString straysOfLine;
+        digits += choiceDigits(question.lines.at(i), &straysOfLine);
+        QVERIFY2(straysOfLine.isEmpty(), qPrintable(question.lines.at(i)));
     }
     QString expectedDigits;
     for (int box = 1; box <= choices; ++box)
@@ -289,6 +320,33 @@ void BookletTest::questions()
             QVERIFY2(found, qPrintable(u("下線部%1 is not a red, underlined phrase of 第%2問").arg(letter).arg(section.number)));
         }
     }
+}
+
+void BookletTest::choiceDigitsOfALine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("choices");
+    QTest::addColumn<QString>("strays");
+    QTest::newRow("one choice") << u("①　日本銀行は、1885年から銀兌換銀行券を発行した。") << u("①") << QString();
+    QTest::newRow("two choices") << u("③　Ｘ　誤　Ｙ　正　　　④　Ｘ　誤　Ｙ　誤") << u("③④") << QString();
+    QTest::newRow("three choices") << u("④　Ⅱ－Ⅲ－Ⅰ　　⑤　Ⅲ－Ⅰ－Ⅱ　　⑥　Ⅲ－Ⅱ－Ⅰ") << u("④⑤⑥") << QString();
+    QTest::newRow("two spaces inside a choice") << u("③　ア―撰銭　　イ―借上　　　④　ア―撰銭　　イ―為替") << u("③④") << QString();
+    QTest::newRow("range in a stem") << u("問１　正しいものを、次の①～④のうちから一つ選べ。") << QString() << u("①④");
+    QTest::newRow("digit inside a choice") << u("①　図１の②によれば") << u("①") << u("②");
+    QTest::newRow("one space before a digit") << u("①　Ｘ　正　②　Ｘ　誤") << u("①") << u("②");
+    QTest::newRow("spaces before the first choice") << u("　　①　Ｘ　正") << QString() << u("①");
+    QTest::newRow("no circled digit") << u("Ｘ　増税と歳出の削減によって、不換紙幣の整理が進められた。") << QString() << QString();
+}
+
+void BookletTest::choiceDigitsOfALine()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, choices);
+    QFETCH(QString, strays);
+
+    QString found;
+    QCOMPARE(choiceDigits(line, &found), choices);
+    QCOMPARE(found, strays);
 }
 
 void BookletTest::markedLettersRunInOrder_data()
