@@ -18,6 +18,7 @@ enum class Fault {
     TooDeep,            // groups nested deeper than the reader follows
     BadParameter,       // a numeric parameter out of range
     BadHexEscape,       // \' not followed by two hex digits
+    Unreadable,         // the file could not be opened or read: nothing was read
 };
 
 struct ReadResult {
@@ -30,5 +31,18 @@ struct ReadResult {
 
 // Replaces the contents of document with the RTF in bytes.
 ReadResult read(const QByteArray &bytes, QTextDocument *document);
+
+// A sentence for people describing one fault.
+QString describe(Fault fault);
+
+// The document as the viewer shows it, as plain text: paragraphs and line
+// breaks as \n, tabs as \t, no newline after the last paragraph.
+QString plainText(const QTextDocument *document);
+
+// Every run of red and/or underlined text, one a line:
+// text <tab> yes|no (red) <tab> yes|no (underlined). A run is a longest stretch
+// within one paragraph with the same pair; tabs in it are written \t, line
+// breaks \n and backslashes \\. Red is exactly RGB(255,0,0).
+QString markedRuns(const QTextDocument *document);
 
 } // namespace rtf
