@@ -106,7 +106,7 @@ def draw_chart():
     title_face = font(MINCHO, 13)
     label_face = font(GOTHIC, 10)
     small_face = font(GOTHIC, 9)
-    value_face = font(GOTHIC, 9)
+    value_face = font(GOTHIC, 11)
     note_face = font(MINCHO, 10)
 
     draw.text((s(12), s(8)), TITLE, font=title_face, fill=INK)
@@ -191,7 +191,7 @@ def main():
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "resources", "pictures", "figure1.jpg")
     picture = scanned(draw_chart())
     assert picture.size == SIZE
-    picture.save(output, "JPEG", quality=82, optimize=True)
+    picture.save(output, "JPEG", quality=92, optimize=True)
 
 
 if __name__ == "__main__":
