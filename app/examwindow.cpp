@@ -171,6 +171,9 @@ void ExamWindow::buildBooklet(QWidget *client)
     m_RichTextBox1 = new RichTextView(m_SSTab1->page(bookletPage));
     m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     m_RichTextBox1->setGeometry(twips(120, 360, 9375, 5535));
+    // The booklet is many times longer than its box: with the scroll bar there from
+    // the start, the document is laid out once, at its final width.
+    m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/booklet.rtf"));
 
     const int figurePage = m_SSTab1->addPage(QStringLiteral("図１"));

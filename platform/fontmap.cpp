@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QSet>
 #include <QGuiApplication>
 #include <QHash>
 #include <QStringList>
@@ -52,8 +53,17 @@ const QStringList &candidates(Kind kind)
 
 bool isInstalled(const QString &family)
 {
-    // Without a GUI application there is no font database to ask.
-    return qGuiApp && QFontDatabase::hasFamily(family);
+    // Without a GUI application there is no font database to ask. Each question to
+    // the database is a fontconfig look-up, so its list of families is read once.
+    if (!qGuiApp)
+        return false;
+    static const QSet<QString> installed = [] {
+        QSet<QString> families;
+        for (const QString &name : QFontDatabase::families())
+            families.insert(name.toCaseFolded());
+        return families;
+    }();
+    return installed.contains(family.trimmed().toCaseFolded());
 }
 
 QString firstInstalled(Kind kind)
@@ -167,6 +177,11 @@ QString familyFor(const QString &documentFontName, Kind kind)
 
 void installSubstitutions()
 {
+    static bool installed = false;
+    if (installed || !qGuiApp)
+        return;
+    installed = true;
+
     // The names the window layouts and the documents ask for, full-width and
     // Latin spellings alike; fontconfig knows none of them.
     static const QStringList names = {

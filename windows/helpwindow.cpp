@@ -19,6 +19,8 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_RichTextBox1 = new RichTextView(this);
     m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     m_RichTextBox1->setGeometry(twips(0, 0, 11895, 8655));
+    // The document is longer than the window; see the exam window's booklet.
+    m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/help.rtf"));
 
     setFocusProxy(m_RichTextBox1);

@@ -57,6 +57,8 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
     m_RichTextBox1 = new RichTextView(this);
     m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     m_RichTextBox1->setGeometry(twips(0, 1200, 11895, 7455));
+    // The table is several times longer than its box; see the exam window's booklet.
+    m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_RichTextBox1->setFont(gothicFont(9, false));
     m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/passlines.rtf"));
 
