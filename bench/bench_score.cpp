@@ -1,0 +1,143 @@
+// The Score press with every question answered by the key's box, against an
+// empty slot called the same ways. Times are the median of many presses.
+#include "answerkey.h"
+#include "benchsupport.h"
+#include "examwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class EmptySlot : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void press() {}
+};
+
+double microsecondsSince(qint64 startNs)
+{
+    return double(bench::monotonicNs() - startNs) / 1e3;
+}
+
+void idleFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Notes the first paint of a widget and ends a wait once that frame is out: a zero
+// timer queued from within the paint runs after the rest of the frame is flushed.
+class PaintWatcher : public QObject
+{
+public:
+    PaintWatcher(QWidget *widget, QEventLoop *loop) : m_widget(widget), m_loop(loop)
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_widget && event->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            QTimer::singleShot(0, m_loop, &QEventLoop::quit);
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_widget = nullptr;
+    QEventLoop *m_loop = nullptr;
+    bool m_seen = false;
+};
+
+// Microseconds from startNs until the widget's next frame is out (at most 5 s).
+double untilPainted(QWidget *widget, qint64 startNs)
+{
+    QEventLoop loop;
+    PaintWatcher watcher(widget, &loop);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return microsecondsSince(startNs);
+}
+
+// Median time of one call of press(), over the given number of calls.
+template <typename Press>
+double medianUs(int iterations, Press press)
+{
+    std::vector<double> times;
+    times.reserve(size_t(iterations));
+    for (int i = 0; i < iterations; ++i) {
+        const qint64 start = bench::monotonicNs();
+        press();
+        times.push_back(microsecondsSince(start));
+    }
+    return bench::median(times);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const int iterations = qMax(1, bench::intArgument(QApplication::arguments(), QStringLiteral("--iterations"), 20000));
+
+    ExamWindow window;
+    window.show();
+    // Under X the window is painted only once the server has mapped it.
+    const qint64 deadline = bench::monotonicNs() + qint64(5) * 1000000000;
+    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && bench::monotonicNs() < deadline)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    // Let the booklet finish its lazy layout first, so it does not land in the press's frame.
+    idleFor(500);
+
+    for (int question = 1; question <= questionCount; ++question)
+        window.checkBox(question, answerKey[question - 1].correctBox)->setChecked(true);
+    idleFor(200);
+
+    auto *scoreButton = window.findChild<QPushButton *>(QStringLiteral("cmd得点"));
+    auto *scoreLabel = window.findChild<QLabel *>(QStringLiteral("lbl得点"));
+
+    // The first press shows the 36 marks and the score; later ones find them shown.
+    qint64 start = bench::monotonicNs();
+    window.cmd得点_Click();
+    const double firstUs = microsecondsSince(start);
+    const QString score = scoreLabel ? scoreLabel->text() : QString();
+
+    // Until the score label has been painted and the frame flushed.
+    const double firstFrameUs = scoreLabel ? untilPainted(scoreLabel, start) : 0.0;
+
+    EmptySlot empty;
+    void (EmptySlot::*volatile emptyPress)() = &EmptySlot::press;
+    void (ExamWindow::*volatile scorePress)() = &ExamWindow::cmd得点_Click;
+
+    const double directUs = medianUs(iterations, [&] { (window.*scorePress)(); });
+    const double emptyDirectUs = medianUs(iterations, [&] { (empty.*emptyPress)(); });
+
+    // Through the button: clicked() and the connection to the handler, as a mouse press ends.
+    QPushButton emptyButton;
+    QObject::connect(&emptyButton, &QPushButton::clicked, &empty, &EmptySlot::press);
+    const double buttonUs = medianUs(iterations, [&] { scoreButton->click(); });
+    const double emptyButtonUs = medianUs(iterations, [&] { emptyButton.click(); });
+
+    std::printf("score platform=%s iterations=%d score=%s first_us=%.2f first_frame_us=%.1f direct_us=%.3f "
+                "empty_direct_us=%.3f button_us=%.3f empty_button_us=%.3f ratio_direct=%.0f ratio_button=%.1f\n",
+                qPrintable(QGuiApplication::platformName()), iterations, qPrintable(score), firstUs, firstFrameUs,
+                directUs, emptyDirectUs, buttonUs, emptyButtonUs, emptyDirectUs > 0 ? directUs / emptyDirectUs : 0.0,
+                emptyButtonUs > 0 ? buttonUs / emptyButtonUs : 0.0);
+    return score == QLatin1String("100") ? 0 : 1;
+}
+
+#include "bench_score.moc"

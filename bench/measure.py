@@ -1,0 +1,245 @@
+#!/usr/bin/env python3
+"""Runs the benchmarks on one display platform and prints each result beside
+its floor from the same run, with the verdict on each target.
+
+bench/run.sh calls this once with QT_QPA_PLATFORM=offscreen and once under Xvfb.
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+STARTUP_RATIO_TARGET = 1.3
+MEMORY_TARGET_KB = 25 * 1024
+WAKEUP_TARGET_PER_S = 1.5
+CPU_TARGET_PERCENT = 0.2
+
+
+def fields(line):
+    """key=value pairs of one line of a benchmark's output."""
+    out = {}
+    for word in line.split()[1:]:
+        if '=' in word:
+            key, value = word.split('=', 1)
+            out[key] = value
+    return out
+
+
+def run_lines(command, prefix, env=None):
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                            text=True, env=env, check=False)
+    lines = [line for line in result.stdout.splitlines() if line.startswith(prefix)]
+    if result.returncode != 0 or not lines:
+        sys.exit(f'{" ".join(command)} failed (exit {result.returncode}):\n{result.stdout}')
+    return lines
+
+
+def verdict(met):
+    return 'MET' if met else 'NOT MET'
+
+
+def start_once(bench_dir, empty, size):
+    """One start-up in a fresh process; the child measures from the stamp taken here."""
+    command = [os.path.join(bench_dir, 'bench-startup')]
+    if empty:
+        command += ['--empty', '--width', str(size[0]), '--height', str(size[1])]
+    env = dict(os.environ)
+    t0 = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+    env['BENCH_T0_NS'] = str(t0)
+    child = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
+    line = ''
+    for line in child.stdout:
+        if line.startswith('startup '):
+            break
+    seen_ns = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+    child.stdout.read()
+    child.wait()
+    if not line.startswith('startup '):
+        sys.exit(f'{" ".join(command)} printed no start-up line (exit {child.returncode})')
+    result = fields(line)
+    result['parent_ms'] = (seen_ns - t0) / 1e6
+    return result
+
+
+def startup(bench_dir, runs):
+    print(f'\n## Start-up and peak memory ({runs} runs each, alternated; one warm-up run each not counted)')
+    warm = start_once(bench_dir, False, None)
+    size = tuple(int(v) for v in warm['size'].split('x'))
+    start_once(bench_dir, True, size)
+    exam, empty = [], []
+    for _ in range(runs):
+        exam.append(start_once(bench_dir, False, size))
+        empty.append(start_once(bench_dir, True, size))
+
+    def med(rows, key):
+        return statistics.median(float(row[key]) for row in rows)
+
+    for name, rows in (('exam window', exam), ('empty window', empty)):
+        print(f'{name:13s}: first frame {med(rows, "frame_ms"):7.1f} ms, booklet laid out {med(rows, "laidout_ms"):7.1f} ms '
+              f'(seen by parent {med(rows, "parent_ms"):7.1f} ms); QApplication ready {med(rows, "app_ms"):6.1f} ms, '
+              f'window built {med(rows, "window_ms"):6.1f} ms, first paint {med(rows, "paint_ms"):6.1f} ms; '
+              f'VmHWM {med(rows, "hwm_kb") / 1024:6.1f} MiB')
+    ratio = med(exam, 'laidout_ms') / med(empty, 'frame_ms')
+    parent_ratio = med(exam, 'parent_ms') / med(empty, 'parent_ms')
+    print(f'start-up ratio (exam laid out / empty first frame): {ratio:.2f}x (by parent wall clock {parent_ratio:.2f}x); '
+          f'target <= {STARTUP_RATIO_TARGET}x: {verdict(ratio <= STARTUP_RATIO_TARGET)}')
+    print(f'  window size {warm["size"]}, booklet height {warm["booklet_height"]} px; '
+          f'exam window costs {med(exam, "laidout_ms") - med(empty, "frame_ms"):.1f} ms more; of that '
+          f'constructor {med(exam, "window_ms") - med(exam, "app_ms"):.1f} ms, show to first paint '
+          f'{med(exam, "paint_ms") - med(exam, "window_ms"):.1f} ms, painting the frame '
+          f'{med(exam, "frame_ms") - med(exam, "paint_ms"):.1f} ms, rest of the booklet layout '
+          f'{med(exam, "laidout_ms") - med(exam, "frame_ms"):.1f} ms')
+    extra_kb = med(exam, 'hwm_kb') - med(empty, 'hwm_kb')
+    print(f'peak memory above the empty window: {extra_kb / 1024:.1f} MiB; target <= {MEMORY_TARGET_KB // 1024} MiB: '
+          f'{verdict(extra_kb <= MEMORY_TARGET_KB)}')
+
+
+def documents(bench_dir, iterations):
+    print(f'\n## Reading the documents (median of {iterations}; microseconds)')
+    for line in run_lines([os.path.join(bench_dir, 'bench-rtf'), '--iterations', str(iterations)], 'rtf '):
+        f = fields(line)
+        print(f'{f["document"]:27s} {f["bytes"]:>6s} bytes: reader {float(f["read_us"]):8.0f} us, '
+              f'reader + layout {float(f["laidout_us"]):8.0f} us (first {float(f["first_laidout_us"]):8.0f} us), '
+              f'iconv CP932 {float(f["iconv_us"]):6.0f} us; ratio reader {f["ratio_read"]}x, '
+              f'reader + layout {f["ratio_laidout"]}x')
+
+
+def countdown_run(bench_dir, mode, seconds, results):
+    command = [os.path.join(bench_dir, 'bench-countdown'), '--measure-ms', str(seconds * 1000)]
+    if mode != 'running':
+        command.append('--' + mode)
+    results[mode] = run_lines(command, 'countdown')
+
+
+def proc_sample(pid):
+    """CPU ns and context switches of every thread of another process."""
+    threads = {}
+    base = f'/proc/{pid}/task'
+    for tid in os.listdir(base):
+        try:
+            with open(f'{base}/{tid}/status') as status:
+                text = status.read()
+            with open(f'{base}/{tid}/schedstat') as schedstat:
+                cpu = int(schedstat.read().split()[0])
+            with open(f'{base}/{tid}/comm') as comm:
+                name = comm.read().strip()
+        except OSError:
+            continue
+        switches = sum(int(line.split()[1]) for line in text.splitlines()
+                       if line.startswith(('voluntary_ctxt_switches', 'nonvoluntary_ctxt_switches')))
+        threads[int(tid)] = (name, cpu, switches)
+    return threads
+
+
+def real_program(program, seconds, results):
+    """The program itself under X: Start clicked with xdotool, then /proc read from outside."""
+    child = subprocess.Popen([program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        window = subprocess.run(['xdotool', 'search', '--sync', '--onlyvisible', '--pid', str(child.pid)],
+                                stdout=subprocess.PIPE, text=True, timeout=20).stdout.split()[0]
+        time.sleep(1)
+        geometry = subprocess.run(['xdotool', 'getwindowgeometry', '--shell', window],
+                                  stdout=subprocess.PIPE, text=True, check=True).stdout
+        height = int(dict(line.split('=', 1) for line in geometry.split())['HEIGHT'])
+        # The Start button sits at (32, 64) in the 554-pixel-high client area, 81 x 33
+        # pixels; the menu bar takes the rest of the window's height.
+        menu = height - 554
+        subprocess.run(['xdotool', 'mousemove', '--window', window, '72', str(menu + 64 + 16), 'click', '1'], check=True)
+        time.sleep(3)
+        t0, before = time.monotonic(), proc_sample(child.pid)
+        time.sleep(seconds)
+        t1, after = time.monotonic(), proc_sample(child.pid)
+        wall = t1 - t0
+        lines = []
+        for tid, (name, cpu, switches) in sorted(after.items()):
+            _, cpu0, switches0 = before.get(tid, (name, 0, 0))
+            lines.append((tid, name, (cpu - cpu0) / 1e6, (switches - switches0) / wall))
+        results['program'] = (wall, lines, child.pid)
+    except Exception as error:  # an X tool missing or the window never showing
+        results['program'] = error
+    finally:
+        child.terminate()
+        child.wait()
+
+
+def countdown(bench_dir, program, seconds, with_program):
+    print(f'\n## A running countdown ({seconds} s measured after 3 s; the bare window measured alongside)')
+    results = {}
+    jobs = [threading.Thread(target=countdown_run, args=(bench_dir, mode, seconds, results))
+            for mode in ('running', 'empty')]
+    if with_program:
+        jobs.append(threading.Thread(target=real_program, args=(program, seconds, results)))
+    for job in jobs:
+        job.start()
+    for job in jobs:
+        job.join()
+    for mode in ('running', 'empty'):
+        for line in results[mode]:
+            f = fields(line)
+            if line.startswith('countdown-thread'):
+                if f.get('ended') == 'yes':
+                    print(f'    thread {f["tid"]:>7s} {f["name"]:20s} ended during the run (its wake-ups count only '
+                          f'in the process total)')
+                else:
+                    print(f'    thread {f["tid"]:>7s} {f["name"]:20s} {f["role"]:5s}: {float(f["wakeups_per_s"]):6.2f} '
+                          f'wake-ups/s, {float(f["cpu_ms"]):7.2f} ms CPU')
+            else:
+                print(f'{mode:8s}: {float(f["wakeups_per_s"]):.2f} wake-ups/s in all ({f["threads"]} threads), '
+                      f'GUI thread {float(f["gui_wakeups_per_s"]):.2f}/s, audio threads {float(f["audio_wakeups_per_s"]):.2f}/s, '
+                      f'others {float(f["other_wakeups_per_s"]):.2f}/s; CPU {float(f["cpu_ms"]):.1f} ms = '
+                      f'{float(f["cpu_percent_of_core"]):.3f}% of one core')
+                if mode == 'running':
+                    gui = float(f['gui_wakeups_per_s'])
+                    cpu = float(f['cpu_percent_of_core'])
+                    print(f'  GUI-thread wake-ups {gui:.2f}/s, target <= {WAKEUP_TARGET_PER_S}/s: '
+                          f'{verdict(gui <= WAKEUP_TARGET_PER_S)}; CPU {cpu:.3f}% of one core, target < '
+                          f'{CPU_TARGET_PERCENT}%: {verdict(cpu < CPU_TARGET_PERCENT)}')
+    if with_program:
+        outcome = results.get('program')
+        if isinstance(outcome, tuple):
+            wall, lines, pid = outcome
+            total_cpu = sum(line[2] for line in lines)
+            print(f'program : build/app/nihonshib, Start clicked by xdotool, {wall:.1f} s read from /proc/{pid}: '
+                  f'{sum(line[3] for line in lines):.2f} wake-ups/s in all, CPU {total_cpu:.1f} ms = '
+                  f'{total_cpu / (wall * 10):.3f}% of one core')
+            for tid, name, cpu_ms, rate in lines:
+                print(f'    thread {tid:>7d} {name:20s} {"gui  " if tid == pid else "     "}: {rate:6.2f} wake-ups/s, '
+                      f'{cpu_ms:7.2f} ms CPU')
+        else:
+            print(f'program : not measured ({outcome})')
+
+
+def score(bench_dir, iterations):
+    print(f'\n## The Score press, all 36 answered by the key (median of {iterations})')
+    f = fields(run_lines([os.path.join(bench_dir, 'bench-score'), '--iterations', str(iterations)], 'score ')[0])
+    print(f'cmd得点_Click(): {float(f["direct_us"]):.2f} us against an empty slot {float(f["empty_direct_us"]):.3f} us '
+          f'({f["ratio_direct"]}x); through QPushButton::click() {float(f["button_us"]):.2f} us against '
+          f'{float(f["empty_button_us"]):.3f} us ({f["ratio_button"]}x); score shown {f["score"]}')
+    print(f'first press (shows the mark and the score) {float(f["first_us"]):.1f} us; from that press until the '
+          f'frame showing the score is out {float(f["first_frame_us"]):.0f} us')
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--build-dir', required=True)
+    parser.add_argument('--startup-runs', type=int, default=15)
+    parser.add_argument('--rtf-iterations', type=int, default=50)
+    parser.add_argument('--countdown-seconds', type=int, default=60)
+    parser.add_argument('--score-iterations', type=int, default=20000)
+    args = parser.parse_args()
+
+    bench_dir = os.path.join(args.build_dir, 'bench')
+    program = os.path.join(args.build_dir, 'app', 'nihonshib')
+    platform = os.environ.get('QT_QPA_PLATFORM', '')
+    print(f'\n# Platform: {platform}' + (f' (DISPLAY {os.environ.get("DISPLAY")})' if platform == 'xcb' else ''))
+    startup(bench_dir, args.startup_runs)
+    documents(bench_dir, args.rtf_iterations)
+    score(bench_dir, args.score_iterations)
+    countdown(bench_dir, program, args.countdown_seconds, platform == 'xcb' and os.path.exists(program))
+
+
+if __name__ == '__main__':
+    main()
