@@ -11,7 +11,7 @@ build_and_run=(
 testing=(
     xvfb xauth xdotool x11-utils imagemagick
     pulseaudio pulseaudio-utils sox
-    dpkg-dev file
+    dpkg-dev file desktop-file-utils fontconfig
 )
 
 wanted=("${build_and_run[@]}")
