@@ -59,8 +59,13 @@ bool isInstalled(const QString &family)
         return false;
     static const QSet<QString> installed = [] {
         QSet<QString> families;
-        for (const QString &name : QFontDatabase::families())
+        for (QString name : QFontDatabase::families()) {
+            // A family some foundries both supply is listed as "Family [foundry]".
+            const qsizetype foundry = name.indexOf(QLatin1String(" ["));
+            if (foundry > 0)
+                name.truncate(foundry);
             families.insert(name.toCaseFolded());
+        }
         return families;
     }();
     return installed.contains(family.trimmed().toCaseFolded());
