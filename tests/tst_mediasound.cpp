@@ -8,9 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <cmath>
@@ -24,21 +22,22 @@ using sound::recordRate;
 using sound::rms;
 
 // A 440 Hz tone at half of full scale.
-QByteArray toneWave(quint16 tag, int bits, int channels, int rate, int milliseconds)
+QByteArray toneWave(const WaveShape &shape, int milliseconds)
 {
-    WaveShape shape;
-    shape.tag = tag;
-    shape.bits = bits;
-    shape.channels = channels;
-    shape.rate = rate;
     QByteArray data;
-    const int frames = rate * milliseconds / 1000;
+    const int frames = shape.rate * milliseconds / 1000;
     for (int f = 0; f < frames; ++f) {
-        const double value = 0.5 * std::sin(2.0 * M_PI * 440.0 * f / rate);
-        for (int c = 0; c < channels; ++c)
+        const double value = 0.5 * std::sin(2.0 * M_PI * 440.0 * f / shape.rate);
+        for (int c = 0; c < shape.channels; ++c)
             data.append(encodeSample(value, shape));
     }
     return riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data));
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // How long the recording is louder than a whisper, in 10 ms windows.
@@ -88,35 +87,27 @@ void tst_MediaSound::cleanupTestCase()
 
 void tst_MediaSound::timeUpSoundReachesTheSpeakers_data()
 {
-    QTest::addColumn<QString>("shippedFile");   // under the source tree; empty for a made tone
-    QTest::addColumn<QByteArray>("wave");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("wave");   // written to path first, unless empty
     QTest::addColumn<int>("minimumLoudMs");
 
-    QTest::newRow("shipped Zikan.wav") << QStringLiteral("resources/Zikan.wav") << QByteArray() << 0;
+    const QString made = m_files.filePath(QStringLiteral("Zikan.wav"));
+    QTest::newRow("shipped Zikan.wav") << QStringLiteral(SOURCE_DIR "/resources/Zikan.wav") << QByteArray() << 0;
     // The shapes the stock sound-effect player refuses or that need converting.
-    QTest::newRow("32-bit tone 22050 Hz mono") << QString() << toneWave(1, 32, 1, 22050, 600) << 400;
-    QTest::newRow("8-bit tone 8000 Hz stereo") << QString() << toneWave(1, 8, 2, 8000, 600) << 400;
-    QTest::newRow("float tone 48000 Hz stereo") << QString() << toneWave(3, 32, 2, 48000, 600) << 400;
-    QTest::newRow("24-bit tone 44100 Hz mono") << QString() << toneWave(1, 24, 1, 44100, 600) << 400;
+    // WaveShape{tag, bits, valid bits (0: all), channels, rate}.
+    QTest::newRow("32-bit tone 22050 Hz mono") << made << toneWave({tagPcm, 32, 0, 1, 22050}, 600) << 400;
+    QTest::newRow("8-bit tone 8000 Hz stereo") << made << toneWave({tagPcm, 8, 0, 2, 8000}, 600) << 400;
+    QTest::newRow("float tone 48000 Hz stereo") << made << toneWave({tagFloat, 32, 0, 2, 48000}, 600) << 400;
+    QTest::newRow("24-bit tone 44100 Hz mono") << made << toneWave({tagPcm, 24, 0, 1, 44100}, 600) << 400;
 }
 
 void tst_MediaSound::timeUpSoundReachesTheSpeakers()
 {
-    QFETCH(QString, shippedFile);
+    QFETCH(QString, path);
     QFETCH(QByteArray, wave);
     QFETCH(int, minimumLoudMs);
-
-    QString path;
-    if (!shippedFile.isEmpty()) {
-        path = QStringLiteral(SOURCE_DIR "/") + shippedFile;
-        if (!QFile::exists(path))
-            QSKIP("the program's own time-up sound is not in resources yet");
-    } else {
-        path = m_files.filePath(QStringLiteral("Zikan.wav"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(wave), wave.size());
-    }
+    if (!wave.isEmpty())
+        QVERIFY(writeFile(path, wave));
 
     sound::Recorder recorder(m_server->sink());
     QVERIFY(recorder.waitUntilListening());
@@ -158,12 +149,7 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers()
 void tst_MediaSound::playWhilePlayingStartsAgain()
 {
     const QString path = m_files.filePath(QStringLiteral("again.wav"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        const QByteArray wave = toneWave(1, 16, 1, 44100, 800);
-        QCOMPARE(file.write(wave), wave.size());
-    }
+    QVERIFY(writeFile(path, toneWave(WaveShape(), 800)));
 
     MediaControl control;
     QSignalSpy errors(&control, &MediaControl::error);

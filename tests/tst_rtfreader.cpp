@@ -76,7 +76,20 @@ QString normalisedText(QString text)
     return text;
 }
 
+// How a character looks: by default as the document's plain text.
+struct Look
+{
+    QString family = QStringLiteral("IPAMincho");
+    double pointSize = 12.0;
+    bool bold = false;
+    bool italic = false;
+    QTextCharFormat::UnderlineStyle underline = QTextCharFormat::NoUnderline;
+    QColor colour = QColor(0, 0, 0);
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Look)
 
 class TestRtfReader : public QObject
 {
@@ -179,64 +192,48 @@ void TestRtfReader::readsFormatting_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("needle");
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<double>("pointSize");
-    QTest::addColumn<bool>("bold");
-    QTest::addColumn<bool>("italic");
-    QTest::addColumn<int>("underline");
-    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<Look>("look");
 
-    const QColor black(0, 0, 0);
-    const QColor red(255, 0, 0);
-    const int none = QTextCharFormat::NoUnderline;
-    const int single = QTextCharFormat::SingleUnderline;
-    const QString mincho = QStringLiteral("IPAMincho");
-    const QString gothic = QStringLiteral("IPAGothic");
-
-    QTest::newRow("defaults") << QByteArray("x") << "x" << mincho << 12.0 << false << false << none << black;
-    QTest::newRow("bold") << QByteArray(R"({\b x})") << "x" << mincho << 12.0 << true << false << none << black;
-    QTest::newRow("bold off") << QByteArray(R"({\b\b0 x})") << "x" << mincho << 12.0 << false << false << none << black;
-    QTest::newRow("italic") << QByteArray(R"({\i x})") << "x" << mincho << 12.0 << false << true << none << black;
-    QTest::newRow("underline") << QByteArray(R"({\ul x})") << "x" << mincho << 12.0 << false << false << single << black;
-    QTest::newRow("dotted underline")
-        << QByteArray(R"({\uld x})") << "x" << mincho << 12.0 << false << false << int(QTextCharFormat::DotLine) << black;
-    QTest::newRow("wave underline")
-        << QByteArray(R"({\ulwave x})") << "x" << mincho << 12.0 << false << false
-        << int(QTextCharFormat::WaveUnderline) << black;
-    QTest::newRow("ulnone") << QByteArray(R"({\ul\ulnone x})") << "x" << mincho << 12.0 << false << false << none << black;
-    QTest::newRow("ul0") << QByteArray(R"({\ul\ul0 x})") << "x" << mincho << 12.0 << false << false << none << black;
-    QTest::newRow("underline colour alone") << QByteArray(R"({\ulc2 x})") << "x" << mincho << 12.0 << false << false
-                                            << none << black;
-    QTest::newRow("red") << QByteArray(R"({\cf2 x})") << "x" << mincho << 12.0 << false << false << none << red;
-    QTest::newRow("blue") << QByteArray(R"({\cf3 x})") << "x" << mincho << 12.0 << false << false << none
-                          << QColor(0, 0, 255);
-    QTest::newRow("auto colour") << QByteArray(R"({\cf2\cf0 x})") << "x" << mincho << 12.0 << false << false << none
-                                 << black;
-    QTest::newRow("colour past the table") << QByteArray(R"({\cf40 x})") << "x" << mincho << 12.0 << false << false
-                                           << none << black;
-    QTest::newRow("red underlined in nested groups")
-        << QByteArray(R"({\cf2 a{\b{\ul x}}})") << "x" << mincho << 12.0 << true << false << single << red;
-    QTest::newRow("group end restores") << QByteArray(R"({\cf2\ul\b a}x)") << "x" << mincho << 12.0 << false << false
-                                        << none << black;
-    QTest::newRow("size in half-points") << QByteArray(R"({\fs21 x})") << "x" << mincho << 10.5 << false << false
-                                         << none << black;
-    QTest::newRow("plain resets") << QByteArray(R"({\b\i\ul\cf2\fs40\f2\plain x})") << "x" << mincho << 12.0 << false
-                                  << false << none << black;
-    QTest::newRow("gothic font") << QByteArray(R"({\f2 x})") << "x" << gothic << 12.0 << false << false << none << black;
-    QTest::newRow("double-byte text in gothic")
-        << QByteArray(R"({\f2\fs32 \'95\\})") << u"表"_s << gothic << 16.0 << false << false << none << black;
+    // Each row says how its text differs from the document's plain text.
+    const auto row = [](const char *name, const QByteArray &body, void (*differs)(Look &), const QString &needle = u"x"_s) {
+        Look look;
+        differs(look);
+        QTest::newRow(name) << body << needle << look;
+    };
+    row("defaults", "x", [](Look &) {});
+    row("bold", R"({\b x})", [](Look &l) { l.bold = true; });
+    row("bold off", R"({\b\b0 x})", [](Look &) {});
+    row("italic", R"({\i x})", [](Look &l) { l.italic = true; });
+    row("underline", R"({\ul x})", [](Look &l) { l.underline = QTextCharFormat::SingleUnderline; });
+    row("dotted underline", R"({\uld x})", [](Look &l) { l.underline = QTextCharFormat::DotLine; });
+    row("wave underline", R"({\ulwave x})", [](Look &l) { l.underline = QTextCharFormat::WaveUnderline; });
+    row("ulnone", R"({\ul\ulnone x})", [](Look &) {});
+    row("ul0", R"({\ul\ul0 x})", [](Look &) {});
+    row("underline colour alone", R"({\ulc2 x})", [](Look &) {});
+    row("red", R"({\cf2 x})", [](Look &l) { l.colour = QColor(255, 0, 0); });
+    row("blue", R"({\cf3 x})", [](Look &l) { l.colour = QColor(0, 0, 255); });
+    row("auto colour", R"({\cf2\cf0 x})", [](Look &) {});
+    row("colour past the table", R"({\cf40 x})", [](Look &) {});
+    row("red underlined in nested groups", R"({\cf2 a{\b{\ul x}}})", [](Look &l) {
+        l.bold = true;
+        l.underline = QTextCharFormat::SingleUnderline;
+        l.colour = QColor(255, 0, 0);
+    });
+    row("group end restores", R"({\cf2\ul\b a}x)", [](Look &) {});
+    row("size in half-points", R"({\fs21 x})", [](Look &l) { l.pointSize = 10.5; });
+    row("plain resets", R"({\b\i\ul\cf2\fs40\f2\plain x})", [](Look &) {});
+    row("gothic font", R"({\f2 x})", [](Look &l) { l.family = u"IPAGothic"_s; });
+    row("double-byte text in gothic", R"({\f2\fs32 \'95\\})", [](Look &l) {
+        l.family = u"IPAGothic"_s;
+        l.pointSize = 16.0;
+    }, u"表"_s);
 }
 
 void TestRtfReader::readsFormatting()
 {
     QFETCH(QByteArray, body);
     QFETCH(QString, needle);
-    QFETCH(QString, family);
-    QFETCH(double, pointSize);
-    QFETCH(bool, bold);
-    QFETCH(bool, italic);
-    QFETCH(int, underline);
-    QFETCH(QColor, colour);
+    QFETCH(Look, look);
 
     QTextDocument document;
     QVERIFY(rtf::read(japaneseDocument(body), &document).ok());
@@ -246,12 +243,12 @@ void TestRtfReader::readsFormatting()
     cursor.setPosition(int(at) + 1);
     const QTextCharFormat format = cursor.charFormat();
 
-    QCOMPARE(format.fontFamilies().toStringList().value(0), family);
-    QCOMPARE(format.fontPointSize(), pointSize);
-    QCOMPARE(format.fontWeight() >= QFont::Bold, bold);
-    QCOMPARE(format.fontItalic(), italic);
-    QCOMPARE(int(format.underlineStyle()), underline);
-    QCOMPARE(format.foreground().color(), colour);
+    QCOMPARE(format.fontFamilies().toStringList().value(0), look.family);
+    QCOMPARE(format.fontPointSize(), look.pointSize);
+    QCOMPARE(format.fontWeight() >= QFont::Bold, look.bold);
+    QCOMPARE(format.fontItalic(), look.italic);
+    QCOMPARE(int(format.underlineStyle()), int(look.underline));
+    QCOMPARE(format.foreground().color(), look.colour);
 }
 
 void TestRtfReader::mapsFontNames_data()
@@ -380,68 +377,52 @@ void TestRtfReader::matchesOtherPrograms()
 void TestRtfReader::reportsFaults_data()
 {
     QTest::addColumn<QByteArray>("rtf");
-    QTest::addColumn<bool>("isRtf");
     QTest::addColumn<QList<int>>("faults");
     QTest::addColumn<QString>("expected");
 
     using F = rtf::Fault;
+    const auto row = [](const char *name, const QByteArray &rtf, std::initializer_list<rtf::Fault> faults,
+                        const QString &expected) { QTest::newRow(name) << rtf << faultCodes(faults) << expected; };
     const QByteArray deepOpen(100000, '{');
     const QByteArray deepClose(100000, '}');
     const QByteArray twentyDigits("99999999999999999999");
 
-    QTest::newRow("clean") << QByteArray(R"({\rtf1 abc})") << true << QList<int>() << "abc";
-    QTest::newRow("leading blank line") << QByteArray("\r\n{\\rtf1 abc}") << true << QList<int>() << "abc";
-    QTest::newRow("missing final brace") << QByteArray("{\\rtf1 abc\\par\r\n") << true
-                                         << faultCodes({F::MissingCloseBrace}) << "abc";
-    QTest::newRow("missing inner braces") << QByteArray(R"({\rtf1{\b{\i abc)") << true
-                                          << faultCodes({F::MissingCloseBrace}) << "abc";
-    QTest::newRow("extra closing brace") << QByteArray(R"({\rtf1 abc}})") << true << faultCodes({F::ExtraCloseBrace})
-                                         << "abc";
-    QTest::newRow("cut in a hex escape") << QByteArray(R"({\rtf1\ansicpg932 ab\'9)") << true
-                                         << faultCodes({F::Truncated, F::MissingCloseBrace}) << "ab";
-    QTest::newRow("cut between escaped halves") << QByteArray(R"({\rtf1\ansicpg932 ab\'95)") << true
-                                                << faultCodes({F::Truncated, F::MissingCloseBrace}) << "ab";
-    QTest::newRow("cut in a raw pair") << QByteArray("{\\rtf1\\ansicpg932 ab\x95") << true
-                                       << faultCodes({F::Truncated, F::MissingCloseBrace}) << "ab";
-    QTest::newRow("cut in a control word") << QByteArray(R"({\rtf1 ab\pa)") << true
-                                           << faultCodes({F::Truncated, F::MissingCloseBrace}) << "ab";
-    QTest::newRow("cut after a backslash") << QByteArray("{\\rtf1 ab\\") << true
-                                           << faultCodes({F::Truncated, F::MissingCloseBrace}) << "ab";
-    QTest::newRow("cut in binary data") << QByteArray(R"({\rtf1 ab{\pict\bin100 xyz)") << true
-                                        << faultCodes({F::Truncated, F::MissingCloseBrace}) << "ab";
-    QTest::newRow("bad hex escape") << QByteArray(R"({\rtf1 a\'zz b})") << true << faultCodes({F::BadHexEscape})
-                                    << "azz b";
-    QTest::newRow("100,000 groups deep") << QByteArray("{\\rtf1 " + deepOpen + "deep" + deepClose + "}") << true
-                                         << faultCodes({F::TooDeep}) << "deep";
-    QTest::newRow("100,000 groups deep, never closed") << QByteArray("{\\rtf1 " + deepOpen + "deep") << true
-                                                       << faultCodes({F::TooDeep, F::MissingCloseBrace}) << "deep";
-    QTest::newRow("20-digit font size") << QByteArray("{\\rtf1 a\\fs" + twentyDigits + " b}") << true
-                                        << faultCodes({F::BadParameter}) << "ab";
-    QTest::newRow("20-digit negative parameter") << QByteArray("{\\rtf1 a\\li-" + twentyDigits + " b}") << true
-                                                 << faultCodes({F::BadParameter}) << "ab";
-    QTest::newRow("20-digit unicode") << QByteArray("{\\rtf1 a\\u" + twentyDigits + "?b}") << true
-                                      << faultCodes({F::BadParameter}) << u"a\ufffdb"_s;
-    QTest::newRow("20-digit binary length") << QByteArray("{\\rtf1 a\\bin" + twentyDigits + " b}") << true
-                                            << faultCodes({F::BadParameter, F::Truncated, F::MissingCloseBrace})
-                                            << "a";
-    QTest::newRow("plain text") << QByteArray("Hello, world") << false << faultCodes({F::NotRtf}) << "";
-    QTest::newRow("empty") << QByteArray() << false << faultCodes({F::NotRtf}) << "";
-    QTest::newRow("HTML") << QByteArray("<html><body>{\\rtf1}</body></html>") << false << faultCodes({F::NotRtf})
-                          << "";
-    QTest::newRow("cut in the signature") << QByteArray("{\\rt") << false << faultCodes({F::NotRtf}) << "";
+    row("clean", R"({\rtf1 abc})", {}, u"abc"_s);
+    row("leading blank line", "\r\n{\\rtf1 abc}", {}, u"abc"_s);
+    row("missing final brace", "{\\rtf1 abc\\par\r\n", {F::MissingCloseBrace}, u"abc"_s);
+    row("missing inner braces", R"({\rtf1{\b{\i abc)", {F::MissingCloseBrace}, u"abc"_s);
+    row("extra closing brace", R"({\rtf1 abc}})", {F::ExtraCloseBrace}, u"abc"_s);
+    row("cut in a hex escape", R"({\rtf1\ansicpg932 ab\'9)", {F::Truncated, F::MissingCloseBrace}, u"ab"_s);
+    row("cut between escaped halves", R"({\rtf1\ansicpg932 ab\'95)", {F::Truncated, F::MissingCloseBrace}, u"ab"_s);
+    row("cut in a raw pair", "{\\rtf1\\ansicpg932 ab\x95", {F::Truncated, F::MissingCloseBrace}, u"ab"_s);
+    row("cut in a control word", R"({\rtf1 ab\pa)", {F::Truncated, F::MissingCloseBrace}, u"ab"_s);
+    row("cut after a backslash", "{\\rtf1 ab\\", {F::Truncated, F::MissingCloseBrace}, u"ab"_s);
+    row("cut in binary data", R"({\rtf1 ab{\pict\bin100 xyz)", {F::Truncated, F::MissingCloseBrace}, u"ab"_s);
+    row("bad hex escape", R"({\rtf1 a\'zz b})", {F::BadHexEscape}, u"azz b"_s);
+    row("100,000 groups deep", "{\\rtf1 " + deepOpen + "deep" + deepClose + "}", {F::TooDeep}, u"deep"_s);
+    row("100,000 groups deep, never closed", "{\\rtf1 " + deepOpen + "deep", {F::TooDeep, F::MissingCloseBrace},
+        u"deep"_s);
+    row("20-digit font size", "{\\rtf1 a\\fs" + twentyDigits + " b}", {F::BadParameter}, u"ab"_s);
+    row("20-digit negative parameter", "{\\rtf1 a\\li-" + twentyDigits + " b}", {F::BadParameter}, u"ab"_s);
+    row("20-digit unicode", "{\\rtf1 a\\u" + twentyDigits + "?b}", {F::BadParameter}, u"a\ufffdb"_s);
+    row("20-digit binary length", "{\\rtf1 a\\bin" + twentyDigits + " b}",
+        {F::BadParameter, F::Truncated, F::MissingCloseBrace}, u"a"_s);
+    row("plain text", "Hello, world", {F::NotRtf}, QString());
+    row("empty", QByteArray(), {F::NotRtf}, QString());
+    row("HTML", "<html><body>{\\rtf1}</body></html>", {F::NotRtf}, QString());
+    row("cut in the signature", "{\\rt", {F::NotRtf}, QString());
 }
 
 void TestRtfReader::reportsFaults()
 {
     QFETCH(QByteArray, rtf);
-    QFETCH(bool, isRtf);
     QFETCH(QList<int>, faults);
     QFETCH(QString, expected);
 
     rtf::ReadResult result;
     QCOMPARE(textOf(rtf, &result), expected);
-    QCOMPARE(result.isRtf, isRtf);
     QCOMPARE(faultCodes(result.faults), faults);
+    QCOMPARE(result.isRtf, !faults.contains(int(rtf::Fault::NotRtf)));
     QCOMPARE(result.message.isEmpty(), faults.isEmpty());
 }
 

@@ -14,17 +14,10 @@ namespace {
 constexpr qreal rowHeight = 520.0 / 2540.0 * 96.0;
 
 // The answer sheet: 36 pages, 12 tabs per row, 9615 x 2175 twips.
-const QStringList answerCaptions = {
-    QStringLiteral("1A-問1"), QStringLiteral("1A-問2"), QStringLiteral("1B-問3"), QStringLiteral("1B-問4"),
-    QStringLiteral("1C-問5"), QStringLiteral("1C-問6"), QStringLiteral("2A-問1"), QStringLiteral("2A-問2"),
-    QStringLiteral("2A-問3"), QStringLiteral("2A-問4"), QStringLiteral("2B-問5"), QStringLiteral("2B-問6"),
-    QStringLiteral("3A-問1"), QStringLiteral("3A-問2"), QStringLiteral("3A-問3"), QStringLiteral("3B-問4"),
-    QStringLiteral("3B-問5"), QStringLiteral("3B-問6"), QStringLiteral("4A-問1"), QStringLiteral("4A-問2"),
-    QStringLiteral("4A-問3"), QStringLiteral("4B-問4"), QStringLiteral("4B-問5"), QStringLiteral("4B-問6"),
-    QStringLiteral("5A-問1"), QStringLiteral("5A-問2"), QStringLiteral("5A-問3"), QStringLiteral("5A-問4"),
-    QStringLiteral("5B-問5"), QStringLiteral("5B-問6"), QStringLiteral("5C-問7"), QStringLiteral("5C-問8"),
-    QStringLiteral("6A-問1"), QStringLiteral("6A-問2"), QStringLiteral("6B-問3"), QStringLiteral("6B-問4"),
-};
+const QStringList answerCaptions = QStringLiteral(
+    "1A-問1 1A-問2 1B-問3 1B-問4 1C-問5 1C-問6 2A-問1 2A-問2 2A-問3 2A-問4 2B-問5 2B-問6 "
+    "3A-問1 3A-問2 3A-問3 3B-問4 3B-問5 3B-問6 4A-問1 4A-問2 4A-問3 4B-問4 4B-問5 4B-問6 "
+    "5A-問1 5A-問2 5A-問3 5A-問4 5B-問5 5B-問6 5C-問7 5C-問8 6A-問1 6A-問2 6B-問3 6B-問4").split(QLatin1Char(' '));
 // The question booklet: 2 pages in one row, 9735 x 6015 twips.
 const QStringList bookletCaptions = {QStringLiteral("問題"), QStringLiteral("図１")};
 
@@ -46,6 +39,18 @@ std::unique_ptr<TabControl> makeControl(Sheet sheet)
         auto *box = new QCheckBox(QStringLiteral("①"), page);
         box->setGeometry(boxX, boxY, 60, 17);
     }
+    return control;
+}
+
+// The control on screen and active, with page current chosen.
+std::unique_ptr<TabControl> shownControl(Sheet sheet, int current)
+{
+    auto control = makeControl(sheet);
+    control->setCurrentIndex(current);
+    control->show();
+    control->activateWindow();
+    if (!QTest::qWaitForWindowActive(control.get()))
+        return nullptr;
     return control;
 }
 
@@ -79,10 +84,8 @@ private slots:
     void hiddenPageKeepsState();
     void boxOnPage_data();
     void boxOnPage();
-    void pageShortcuts_data();
-    void pageShortcuts();
-    void arrowKeys_data();
-    void arrowKeys();
+    void keys_data();
+    void keys();
     void accessibleTabs_data();
     void accessibleTabs();
 };
@@ -127,7 +130,6 @@ void TabControlTest::tabRects()
 
     auto control = makeControl(sheet);
     control->setCurrentIndex(chosen);
-    QCOMPARE(control->currentIndex(), chosen);
     QCOMPARE(control->tabRect(index), expected);
     QCOMPARE(control->tabAt(expected.center()), index);
 }
@@ -150,22 +152,28 @@ void TabControlTest::rowsFillTheWidth()
     QFETCH(int, width);
     QFETCH(int, stripHeight);
 
+    // Each row's tabs abut from the left edge to the right, equally wide to a pixel,
+    // and each row sits straight under the one before.
     auto control = makeControl(sheet);
     QCOMPARE(control->rowCount(), rows);
     const int perRow = control->count() / rows;
-    const qreal tabWidth = qreal(width) / perRow;
+    int top = 0;
     for (int row = 0; row < rows; ++row) {
+        const QRect first = control->tabRect(row * perRow);
+        QCOMPARE(first.top(), top);
         int left = 0;
         for (int column = 0; column < perRow; ++column) {
             const QRect tab = control->tabRect(row * perRow + column);
             QCOMPARE(tab.left(), left);
-            QVERIFY2(qAbs(tab.width() - tabWidth) < 1.0, qPrintable(QString::number(tab.width())));
-            QCOMPARE(tab.top(), qRound(row * rowHeight));
+            QCOMPARE(tab.top(), first.top());
+            QCOMPARE(tab.height(), first.height());
+            QVERIFY2(qAbs(tab.width() - first.width()) <= 1, qPrintable(QString::number(tab.width())));
             left = tab.right() + 1;
         }
         QCOMPARE(left, width);
+        top = first.bottom() + 1;
     }
-    QCOMPARE(control->tabRect(control->count() - 1).bottom() + 1, stripHeight);
+    QCOMPARE(top, stripHeight);
     // The control keeps the size the window gives it.
     QCOMPARE(control->width(), width);
 }
@@ -200,10 +208,8 @@ void TabControlTest::clickOnTab()
     QFETCH(QPoint, point);
     QFETCH(int, expected);
 
-    auto control = makeControl(sheet);
-    control->setCurrentIndex(start);
-    control->show();
-    QVERIFY(QTest::qWaitForWindowExposed(control.get()));
+    const auto control = shownControl(sheet, start);
+    QVERIFY(control);
 
     QSignalSpy changed(control.get(), &TabControl::currentChanged);
     clickAt(*control, point);
@@ -227,10 +233,8 @@ void TabControlTest::clickOnTab()
 
 void TabControlTest::hiddenPageKeepsState()
 {
-    auto control = makeControl(Sheet::Answers);
-    control->setCurrentIndex(5);
-    control->show();
-    QVERIFY(QTest::qWaitForWindowExposed(control.get()));
+    const auto control = shownControl(Sheet::Answers, 5);
+    QVERIFY(control);
 
     QCheckBox *box = boxOn(*control, 5);
     QTest::mouseClick(box, Qt::LeftButton);
@@ -265,10 +269,8 @@ void TabControlTest::boxOnPage()
     QFETCH(Sheet, sheet);
     QFETCH(int, index);
 
-    auto control = makeControl(sheet);
-    control->setCurrentIndex(index);
-    control->show();
-    QVERIFY(QTest::qWaitForWindowExposed(control.get()));
+    const auto control = shownControl(sheet, index);
+    QVERIFY(control);
 
     QCheckBox *box = boxOn(*control, index);
     QCOMPARE(box->mapTo(control.get(), QPoint(0, 0)), QPoint(boxX, boxY));
@@ -281,105 +283,82 @@ void TabControlTest::boxOnPage()
     QVERIFY(!box->isChecked());
 }
 
-void TabControlTest::pageShortcuts_data()
-{
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<int>("expected");
-
-    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
-    const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
-    QTest::newRow("Ctrl+Tab") << 0 << int(Qt::Key_Tab) << ctrl << 1;
-    QTest::newRow("Ctrl+Tab, end of a row") << 11 << int(Qt::Key_Tab) << ctrl << 12;
-    QTest::newRow("Ctrl+Tab wraps") << 35 << int(Qt::Key_Tab) << ctrl << 0;
-    QTest::newRow("Ctrl+Shift+Tab") << 20 << int(Qt::Key_Tab) << ctrlShift << 19;
-    QTest::newRow("Ctrl+Shift+Tab wraps") << 0 << int(Qt::Key_Tab) << ctrlShift << 35;
-    QTest::newRow("Ctrl+Shift+Backtab") << 12 << int(Qt::Key_Backtab) << ctrlShift << 11;
-    QTest::newRow("Ctrl+Shift+Backtab wraps") << 0 << int(Qt::Key_Backtab) << ctrlShift << 35;
-    QTest::newRow("Ctrl+PageDown") << 5 << int(Qt::Key_PageDown) << ctrl << 6;
-    QTest::newRow("Ctrl+PageDown wraps") << 35 << int(Qt::Key_PageDown) << ctrl << 0;
-    QTest::newRow("Ctrl+PageUp") << 24 << int(Qt::Key_PageUp) << ctrl << 23;
-    QTest::newRow("Ctrl+PageUp wraps") << 0 << int(Qt::Key_PageUp) << ctrl << 35;
-}
-
-void TabControlTest::pageShortcuts()
-{
-    QFETCH(int, start);
-    QFETCH(int, key);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
-    QFETCH(int, expected);
-
-    auto control = makeControl(Sheet::Answers);
-    control->setCurrentIndex(start);
-    control->show();
-    control->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(control.get()));
-
-    // From a check box on the page.
-    QCheckBox *box = boxOn(*control, start);
-    box->setFocus();
-    QCOMPARE(QApplication::focusWidget(), box);
-    QSignalSpy changed(control.get(), &TabControl::currentChanged);
-    QTest::keyClick(box, Qt::Key(key), modifiers);
-    QCOMPARE(control->currentIndex(), expected);
-    QCOMPARE(changed.count(), 1);
-    QVERIFY(!box->isChecked());
-    // The focus follows to the same place on the new page, so a second press goes on.
-    QCOMPARE(QApplication::focusWidget(), boxOn(*control, expected));
-
-    // From the tab strip.
-    control->setCurrentIndex(start);
-    control->setFocus();
-    QTest::keyClick(control.get(), Qt::Key(key), modifiers);
-    QCOMPARE(control->currentIndex(), expected);
-    QVERIFY(control->hasFocus());
-}
-
-void TabControlTest::arrowKeys_data()
+void TabControlTest::keys_data()
 {
     QTest::addColumn<Sheet>("sheet");
     QTest::addColumn<int>("start");
-    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("fromPage");   // the key also works from a control on the page
 
-    QTest::newRow("Right") << Sheet::Answers << 0 << int(Qt::Key_Right) << 1;
-    QTest::newRow("Right into the next row") << Sheet::Answers << 11 << int(Qt::Key_Right) << 12;
-    QTest::newRow("Right at the last tab") << Sheet::Answers << 35 << int(Qt::Key_Right) << 35;
-    QTest::newRow("Left") << Sheet::Answers << 20 << int(Qt::Key_Left) << 19;
-    QTest::newRow("Left into the row above") << Sheet::Answers << 12 << int(Qt::Key_Left) << 11;
-    QTest::newRow("Left at the first tab") << Sheet::Answers << 0 << int(Qt::Key_Left) << 0;
-    QTest::newRow("Up") << Sheet::Answers << 20 << int(Qt::Key_Up) << 8;
-    QTest::newRow("Up in the top row") << Sheet::Answers << 5 << int(Qt::Key_Up) << 5;
-    QTest::newRow("Down") << Sheet::Answers << 20 << int(Qt::Key_Down) << 32;
-    QTest::newRow("Down in the bottom row") << Sheet::Answers << 30 << int(Qt::Key_Down) << 30;
-    QTest::newRow("Home") << Sheet::Answers << 20 << int(Qt::Key_Home) << 0;
-    QTest::newRow("End") << Sheet::Answers << 3 << int(Qt::Key_End) << 35;
-    QTest::newRow("booklet, Right") << Sheet::Booklet << 0 << int(Qt::Key_Right) << 1;
-    QTest::newRow("booklet, Left") << Sheet::Booklet << 1 << int(Qt::Key_Left) << 0;
+    const Qt::KeyboardModifiers none = Qt::NoModifier;
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    const Sheet answers = Sheet::Answers;
+    QTest::newRow("Ctrl+Tab") << answers << 0 << Qt::Key_Tab << ctrl << 1 << true;
+    QTest::newRow("Ctrl+Tab, end of a row") << answers << 11 << Qt::Key_Tab << ctrl << 12 << true;
+    QTest::newRow("Ctrl+Tab wraps") << answers << 35 << Qt::Key_Tab << ctrl << 0 << true;
+    QTest::newRow("Ctrl+Shift+Tab") << answers << 20 << Qt::Key_Tab << ctrlShift << 19 << true;
+    QTest::newRow("Ctrl+Shift+Tab wraps") << answers << 0 << Qt::Key_Tab << ctrlShift << 35 << true;
+    QTest::newRow("Ctrl+Shift+Backtab") << answers << 12 << Qt::Key_Backtab << ctrlShift << 11 << true;
+    QTest::newRow("Ctrl+Shift+Backtab wraps") << answers << 0 << Qt::Key_Backtab << ctrlShift << 35 << true;
+    QTest::newRow("Ctrl+PageDown") << answers << 5 << Qt::Key_PageDown << ctrl << 6 << true;
+    QTest::newRow("Ctrl+PageDown wraps") << answers << 35 << Qt::Key_PageDown << ctrl << 0 << true;
+    QTest::newRow("Ctrl+PageUp") << answers << 24 << Qt::Key_PageUp << ctrl << 23 << true;
+    QTest::newRow("Ctrl+PageUp wraps") << answers << 0 << Qt::Key_PageUp << ctrl << 35 << true;
+    QTest::newRow("Right") << answers << 0 << Qt::Key_Right << none << 1 << false;
+    QTest::newRow("Right into the next row") << answers << 11 << Qt::Key_Right << none << 12 << false;
+    QTest::newRow("Right at the last tab") << answers << 35 << Qt::Key_Right << none << 35 << false;
+    QTest::newRow("Left") << answers << 20 << Qt::Key_Left << none << 19 << false;
+    QTest::newRow("Left into the row above") << answers << 12 << Qt::Key_Left << none << 11 << false;
+    QTest::newRow("Left at the first tab") << answers << 0 << Qt::Key_Left << none << 0 << false;
+    QTest::newRow("Up") << answers << 20 << Qt::Key_Up << none << 8 << false;
+    QTest::newRow("Up in the top row") << answers << 5 << Qt::Key_Up << none << 5 << false;
+    QTest::newRow("Down") << answers << 20 << Qt::Key_Down << none << 32 << false;
+    QTest::newRow("Down in the bottom row") << answers << 30 << Qt::Key_Down << none << 30 << false;
+    QTest::newRow("Home") << answers << 20 << Qt::Key_Home << none << 0 << false;
+    QTest::newRow("End") << answers << 3 << Qt::Key_End << none << 35 << false;
+    QTest::newRow("booklet, Right") << Sheet::Booklet << 0 << Qt::Key_Right << none << 1 << false;
+    QTest::newRow("booklet, Left") << Sheet::Booklet << 1 << Qt::Key_Left << none << 0 << false;
 }
 
-void TabControlTest::arrowKeys()
+void TabControlTest::keys()
 {
     QFETCH(Sheet, sheet);
     QFETCH(int, start);
-    QFETCH(int, key);
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(int, expected);
+    QFETCH(bool, fromPage);
 
-    auto control = makeControl(sheet);
-    control->setCurrentIndex(start);
-    control->show();
-    control->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(control.get()));
-    control->setFocus();
-
+    const auto control = shownControl(sheet, start);
+    QVERIFY(control);
     QSignalSpy changed(control.get(), &TabControl::currentChanged);
-    QTest::keyClick(control.get(), Qt::Key(key));
+
+    // From the tab strip.
+    control->setFocus();
+    QTest::keyClick(control.get(), key, modifiers);
     QCOMPARE(control->currentIndex(), expected);
     QCOMPARE(changed.count(), expected == start ? 0 : 1);
     QVERIFY(control->hasFocus());
     for (int index = 0; index < control->count(); ++index)
         QCOMPARE(control->page(index)->isVisible(), index == expected);
+    if (!fromPage)
+        return;
+
+    // From a check box on the page.
+    control->setCurrentIndex(start);
+    changed.clear();
+    QCheckBox *box = boxOn(*control, start);
+    box->setFocus();
+    QCOMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(box, key, modifiers);
+    QCOMPARE(control->currentIndex(), expected);
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(!box->isChecked());
+    // The focus follows to the same place on the new page, so a second press goes on.
+    QCOMPARE(QApplication::focusWidget(), boxOn(*control, expected));
 }
 
 void TabControlTest::accessibleTabs_data()
