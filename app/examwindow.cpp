@@ -27,6 +27,7 @@ namespace {
 constexpr qreal tabRowHeight = 520.0 / 2540.0 * 96.0;
 
 const QColor pink(255, 128, 255);
+
 // The client area: the background picture unscaled from the top-left corner,
 // the button face beyond it when the window is made larger.
 class PictureBackground : public QWidget

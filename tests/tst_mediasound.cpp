@@ -51,6 +51,21 @@ int loudMilliseconds(const QByteArray &pcm)
     return loud;
 }
 
+// A media control with the file open, and spies on what it reports from then on.
+struct OpenedSound
+{
+    explicit OpenedSound(const QString &path)
+    {
+        control.setFileName(path);
+        control.setCommand(QStringLiteral("Open"));
+    }
+
+    MediaControl control;
+    QSignalSpy errors{&control, &MediaControl::error};
+    QSignalSpy started{&control, &MediaControl::playStarted};
+    QSignalSpy finished{&control, &MediaControl::playFinished};
+};
+
 } // namespace
 
 class tst_MediaSound : public QObject
@@ -113,12 +128,9 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers()
     QVERIFY(recorder.waitUntilListening());
     const double silence = rms(recorder.takeRecording());
 
-    MediaControl control;
-    QSignalSpy errors(&control, &MediaControl::error);
-    QSignalSpy started(&control, &MediaControl::playStarted);
-    QSignalSpy finished(&control, &MediaControl::playFinished);
-    control.setFileName(path);
-    control.setCommand(QStringLiteral("Open"));
+    OpenedSound opened(path);
+    MediaControl &control = opened.control;
+    QSignalSpy &errors = opened.errors, &started = opened.started, &finished = opened.finished;
     QCOMPARE(errors.count(), 0);
     const double seconds = double(control.sound().frameCount()) / control.sound().sampleRate;
 
@@ -151,12 +163,9 @@ void tst_MediaSound::playWhilePlayingStartsAgain()
     const QString path = m_files.filePath(QStringLiteral("again.wav"));
     QVERIFY(writeFile(path, toneWave(WaveShape(), 800)));
 
-    MediaControl control;
-    QSignalSpy errors(&control, &MediaControl::error);
-    QSignalSpy started(&control, &MediaControl::playStarted);
-    QSignalSpy finished(&control, &MediaControl::playFinished);
-    control.setFileName(path);
-    control.setCommand(QStringLiteral("Open"));
+    OpenedSound opened(path);
+    MediaControl &control = opened.control;
+    QSignalSpy &errors = opened.errors, &started = opened.started, &finished = opened.finished;
     control.setCommand(QStringLiteral("Play"));
     QVERIFY(started.wait(5000));
 
