@@ -9,10 +9,10 @@ tools/install-deps.sh test
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNIHONSHIB_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNIHONSHIB_SANITIZE=ON -DBUILD_TESTING=ON -DNIHONSHIB_BENCHMARKS=ON >/dev/null
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure --parallel 2
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DNIHONSHIB_BENCHMARKS=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure --parallel 2

@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIHONSHIB_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2 --target bench-startup bench-rtf bench-countdown bench-score nihonshib >/dev/null
 
 echo "# Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
