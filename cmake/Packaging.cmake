@@ -7,11 +7,20 @@
 
 include(GNUInstallDirs)
 
+# Folders 0755 whatever the builder's umask, as Debian requires of a package.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 set(NIHONSHIB_PROGRAM_DIR "lib/nihonshib" CACHE STRING
     "Folder, under the install prefix, that holds the program and its sound")
 set(NIHONSHIB_MAINTAINER "nihonshib maintainers <nihonshib@localhost>" CACHE STRING
     "Maintainer field of the Debian package")
 
+# Relocations resolved and made read-only at start-up, as Debian builds its own
+# programs (dpkg-buildflags' "bindnow").
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    target_link_options(nihonshib PRIVATE "LINKER:-z,relro,-z,now")
+endif()
 install(TARGETS nihonshib RUNTIME DESTINATION ${NIHONSHIB_PROGRAM_DIR})
 install(FILES ${NIHONSHIB_SOUND} DESTINATION ${NIHONSHIB_PROGRAM_DIR})
 
@@ -24,13 +33,45 @@ file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/packaging")
 file(CREATE_LINK "${program_from_bindir}" "${launcher_link}" SYMBOLIC)
 install(FILES "${launcher_link}" DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-install(FILES "${PROJECT_SOURCE_DIR}/packaging/nihonshib.desktop"
+# The desktop file and the AppStream metadata share the component's ID, as AppStream
+# requires; packaging/invalid.nihonshib.nihonshib.metainfo.xml says why this ID.
+set(NIHONSHIB_APP_ID "invalid.nihonshib.nihonshib")
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/${NIHONSHIB_APP_ID}.desktop"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/${NIHONSHIB_APP_ID}.metainfo.xml"
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size IN ITEMS 16 32 48 256)
     install(FILES "${PROJECT_SOURCE_DIR}/resources/icons/app-${size}.png"
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME nihonshib.png)
 endforeach()
+
+# The licence statement, the changelog and the manual pages (English, and Japanese in
+# UTF-8). Debian wants the changelog and the pages compressed with gzip -9n: no name
+# or time stamp inside, so the same sources give the same bytes.
+find_program(NIHONSHIB_GZIP gzip REQUIRED)
+set(compressed_docs)
+function(install_gzipped source destination installed_name)
+    get_filename_component(source_name "${source}" NAME)
+    set(output "${PROJECT_BINARY_DIR}/packaging/${source_name}.gz")
+    add_custom_command(OUTPUT "${output}"
+        COMMAND ${NIHONSHIB_GZIP} -9n -c "${source}" > "${output}"
+        DEPENDS "${source}"
+        VERBATIM)
+    install(FILES "${output}" DESTINATION ${destination} RENAME ${installed_name})
+    set(compressed_docs ${compressed_docs} "${output}" PARENT_SCOPE)
+endfunction()
+
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/nihonshib)
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/copyright" DESTINATION ${doc_dir})
+configure_file("${PROJECT_SOURCE_DIR}/packaging/changelog.in"
+               "${PROJECT_BINARY_DIR}/packaging/changelog" @ONLY)
+install_gzipped("${PROJECT_BINARY_DIR}/packaging/changelog" ${doc_dir} changelog.gz)
+install_gzipped("${PROJECT_SOURCE_DIR}/packaging/nihonshib.1"
+                ${CMAKE_INSTALL_MANDIR}/man1 nihonshib.1.gz)
+install_gzipped("${PROJECT_SOURCE_DIR}/packaging/nihonshib.ja.1"
+                ${CMAKE_INSTALL_MANDIR}/ja/man1 nihonshib.1.gz)
+add_custom_target(compressed_docs ALL DEPENDS ${compressed_docs})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME nihonshib)
@@ -43,15 +84,19 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${NIHONSHIB_MAINTAINER}")
+# The control files get the modes dpkg expects, not those of the build tree.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The first line is the synopsis; CPack indents the rest as the extended description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[timed, self-marking Japanese History B practice exam
-A Japanese-language, offline practice run of a 36-question, 100-point Japanese
-History B entrance-test paper: a question booklet and a figure, a 36-page answer
-sheet of check boxes, a 60-minute countdown with a time-up chime, marking against
-the built-in answer key, and a verdict by score band.
+A Japanese-language, offline practice run of a 36-question, 100-point
+Japanese History B entrance-test paper: a question booklet and a figure,
+a 36-page answer sheet of check boxes, a 60-minute countdown with a
+time-up chime, marking against the built-in answer key, and a verdict
+by score band.
 
-大学入試の共通試験にならった「日本史B」の模擬試験を、時間を計って解き、その場で
-採点するデスクトップ・プログラムです。全6問・36設問・100点満点。]=])
+大学入試の共通試験にならった「日本史B」の模擬試験を、
+時間を計って解き、その場で採点するデスクトップ・プログラムです。
+全6問・36設問・100点満点。]=])
 
 # dpkg-shlibdeps finds the libraries the program links (Qt Widgets, Gui, Core,
 # Multimedia and the C++ runtime). It cannot see what Qt loads at run time, nor the

@@ -4,23 +4,33 @@
 Installs the build into a scratch prefix, builds the .deb with CPack into a scratch
 folder, unpacks it into a scratch root, and checks what a user's system would get:
 the program and its sound together in lib/nihonshib, the command on PATH, the menu
-entry, the icon at every size, and a Depends line that brings Qt and the fonts.
+entry and its AppStream metadata under one ID, the icon at every size, the manual
+pages in English and Japanese, the licence statement, and a Depends line that
+brings Qt and the fonts. Then Debian's own judges have their say on the .deb:
+lintian, appstreamcli and desktop-file-validate.
 
 Usage: check_package.py <build folder> <source folder>
 """
 
 import configparser
+import gzip
 import os
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ElementTree
 
 ICON_SIZES = (16, 32, 48, 256)
 WANTED_DEPENDS = ("libqt6widgets6", "libqt6gui6", "libqt6core6", "libqt6multimedia6", "qt6-qpa-plugins",
                   "fonts-ipafont-gothic", "fonts-ipafont-mincho")
 ELF_MAGIC = b"\x7fELF"
+APP_ID = "invalid.nihonshib.nihonshib"
+XML_LANG = "{http://www.w3.org/XML/1998/namespace}lang"
+# What lintian may say about a maintainer address that is only a placeholder; the
+# address is a build option (NIHONSHIB_MAINTAINER), set for real by whoever publishes.
+ADDRESS_TAGS = {"bogus-mail-host", "bogus-mail-host-in-debian-changelog"}
 
 
 class Failure(Exception):
@@ -68,10 +78,77 @@ def check_desktop_entry(path):
     for key in ("Comment", "Comment[ja]"):
         if not fields.get(key):
             raise Failure("%s has no %s" % (path, key))
-    if shutil.which("desktop-file-validate"):
-        run(["desktop-file-validate", path])
-    else:
-        print("desktop-file-validate not installed; checked the fields only")
+    run(["desktop-file-validate", path])
+
+
+def texts_by_language(component, tag):
+    """{language: text} of a component's child elements; "" is the untranslated one."""
+    return {element.get(XML_LANG, ""): "".join(element.itertext()).strip() for element in component.iter(tag)}
+
+
+def check_metainfo(path):
+    component = ElementTree.parse(path).getroot()
+    if component.findtext("id") != APP_ID:
+        raise Failure("%s: the ID is %r, not the desktop file's %r" % (path, component.findtext("id"), APP_ID))
+    if component.findtext("launchable") != APP_ID + ".desktop":
+        raise Failure("%s launches %r" % (path, component.findtext("launchable")))
+    if component.findtext("project_license") != "MIT AND CC-BY-4.0":
+        raise Failure("%s: the licence is %r" % (path, component.findtext("project_license")))
+    if component.find("content_rating") is None:
+        raise Failure("%s has no content rating" % path)
+    names = texts_by_language(component, "name")
+    if names != {"": "Japanese History B practice exam", "ja": "日本史B 模擬試験"}:
+        raise Failure("%s: the names %s are not the menu entry's" % (path, names))
+    for tag in ("summary", "p"):
+        found = texts_by_language(component, tag)
+        if not found.get("") or not found.get("ja"):
+            raise Failure("%s: %s is not in both English and Japanese: %s" % (path, tag, found))
+
+
+def check_manual_page(path, title):
+    """A gzip -9n manual page in UTF-8, in its language, that man formats without a warning."""
+    with open(path, "rb") as f:
+        header = f.read(10)
+    if header[:3] != b"\x1f\x8b\x08" or header[3] & 0x08 or header[4:8] != bytes(4) or header[8] != 2:
+        raise Failure("%s is not compressed with gzip -9n" % path)
+    with gzip.open(path) as f:
+        page = f.read().decode("utf-8")
+    if title not in page.split("\n.SH", 2)[1]:
+        raise Failure("%s is not named %r" % (path, title))
+    if "Zikan.wav" not in page or "/usr/lib/nihonshib/" not in page:
+        raise Failure("%s does not name the time-up sound beside the program" % path)
+    environment = dict(os.environ, LC_ALL="C.UTF-8", MANROFFSEQ="", MANWIDTH="80")
+    result = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z", path], env=environment,
+                            capture_output=True, timeout=60)
+    if result.returncode != 0 or result.stderr:
+        raise Failure("man formats %s with complaints:\n%s" % (path, result.stderr.decode("utf-8", "replace")))
+
+
+def license_texts(copyright_text):
+    """{short name: text} of the stand-alone License paragraphs of a DEP-5 file."""
+    texts = {}
+    for paragraph in copyright_text.split("\n\n"):
+        lines = paragraph.split("\n")
+        if lines[0].startswith("License:") and len(lines) > 1:
+            texts[lines[0].split(":", 1)[1].strip()] = "\n".join(
+                "" if line == " ." else line[1:] for line in lines[1:])
+    return texts
+
+
+def check_copyright(path, source_dir):
+    """Debian's machine-readable copyright, saying what LICENSE says."""
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    if not text.startswith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"):
+        raise Failure("%s is not in the machine-readable format" % path)
+    texts = license_texts(text)
+    if sorted(texts) != ["CC-BY-4.0", "Expat"]:
+        raise Failure("%s carries the licences %s" % (path, sorted(texts)))
+    with open(os.path.join(source_dir, "LICENSE"), encoding="utf-8") as f:
+        words_of_license = " ".join(f.read().split())
+    for name, licence in texts.items():
+        if " ".join(licence.split()) not in words_of_license:
+            raise Failure("%s: the %s text differs from the one in LICENSE" % (path, name))
 
 
 def check_layout(prefix, source_dir, what):
@@ -99,7 +176,11 @@ def check_layout(prefix, source_dir, what):
             if "lib/nihonshib/nihonshib" not in f.read() or not os.access(launcher, os.X_OK):
                 raise Failure("%s: bin/nihonshib does not start lib/nihonshib/nihonshib" % what)
 
-    check_desktop_entry(os.path.join(prefix, "share", "applications", "nihonshib.desktop"))
+    check_desktop_entry(os.path.join(prefix, "share", "applications", APP_ID + ".desktop"))
+    check_metainfo(os.path.join(prefix, "share", "metainfo", APP_ID + ".metainfo.xml"))
+    for folder, title in (("man1", "Japanese History B practice exam"), (os.path.join("ja", "man1"), "日本史Bの模擬試験")):
+        check_manual_page(os.path.join(prefix, "share", "man", folder, "nihonshib.1.gz"), title)
+    check_copyright(os.path.join(prefix, "share", "doc", "nihonshib", "copyright"), source_dir)
 
     for size in ICON_SIZES:
         icon = os.path.join(prefix, "share", "icons", "hicolor", "%dx%d" % (size, size), "apps", "nihonshib.png")
@@ -159,6 +240,21 @@ def check_package(build_dir, source_dir, scratch):
     if outside:
         raise Failure("the package installs outside /usr:\n" + "\n".join(outside))
     check_layout(os.path.join(root, "usr"), source_dir, "package")
+    judge_package(deb, root, control["Maintainer"])
+
+
+def judge_package(deb, root, maintainer):
+    """lintian, appstreamcli and desktop-file-validate on what the package installs."""
+    address = maintainer[maintainer.index("<") + 1:-1]
+    output = run(["lintian", "--no-cfg", "--fail-on", "none", deb])
+    print("lintian:\n" + (output or "(nothing to say)\n"), end="")
+    complaints = [line for line in output.splitlines() if line[:2] in ("E:", "W:")
+                  and not (line.split()[2] in ADDRESS_TAGS and address in line)]
+    if complaints:
+        raise Failure("lintian complains:\n" + "\n".join(complaints))
+    metainfo = os.path.join(root, "usr", "share", "metainfo", APP_ID + ".metainfo.xml")
+    print("appstreamcli:\n" + run(["appstreamcli", "validate", "--no-net", metainfo]), end="")
+    run(["desktop-file-validate", os.path.join(root, "usr", "share", "applications", APP_ID + ".desktop")])
 
 
 def main():
@@ -166,13 +262,14 @@ def main():
         sys.exit(__doc__)
     build_dir = os.path.abspath(sys.argv[1])
     source_dir = os.path.abspath(sys.argv[2])
-    missing = [tool for tool in ("cpack", "dpkg-deb", "dpkg-shlibdeps") if shutil.which(tool) is None]
+    tools = ("cpack", "dpkg-deb", "dpkg-shlibdeps", "man", "lintian", "appstreamcli", "desktop-file-validate")
+    missing = [tool for tool in tools if shutil.which(tool) is None]
     if missing:
         sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing))
     scratch = tempfile.mkdtemp(prefix="nihonshib-package-")
     try:
         check_package(build_dir, source_dir, scratch)
-    except (Failure, OSError, KeyError, configparser.Error) as failure:
+    except (Failure, OSError, KeyError, ValueError, configparser.Error, ElementTree.ParseError) as failure:
         print("FAIL: %s" % failure)
         sys.exit(1)
     finally:
