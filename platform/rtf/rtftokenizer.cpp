@@ -31,14 +31,12 @@ void Tokenizer::run(QByteArrayView input)
     m_input = input;
     m_pos = 0;
     m_depth = 0;
-    bool opened = false;
 
     while (!atEnd()) {
         const uchar c = peek();
         if (c == '{') {
             ++m_pos;
             ++m_depth;
-            opened = true;
             m_listener.pushState();
         } else if (c == '}') {
             ++m_pos;
@@ -48,7 +46,7 @@ void Tokenizer::run(QByteArrayView input)
             }
             --m_depth;
             m_listener.popState();
-            if (m_depth == 0 && opened)
+            if (m_depth == 0)
                 break;
         } else if (c == '\\') {
             readControl();
