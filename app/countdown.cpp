@@ -1,7 +1,5 @@
 #include "countdown.h"
 
-#include <QDir>
-
 void Countdown::start(QTime wallClockAtStart, qint64 monotonicMsAtStart)
 {
     m_msIntoMinuteAtStart = wallClockAtStart.second() * 1000 + wallClockAtStart.msec();
@@ -13,7 +11,7 @@ int Countdown::minutesLeft(qint64 monotonicMsNow)
 {
     const qint64 elapsed = qMax<qint64>(0, monotonicMsNow - m_monotonicMsAtStart);
     const qint64 boundaries = (m_msIntoMinuteAtStart + elapsed) / 60000;
-    const int left = int(qMax<qint64>(0, runMinutes - qMin<qint64>(boundaries, runMinutes)));
+    const int left = runMinutes - int(qMin<qint64>(boundaries, runMinutes));
     // The display never counts back up, whatever the clock reports.
     m_lowest = qMin(m_lowest, left);
     return m_lowest;
@@ -23,11 +21,4 @@ QTime timeSerial(int hours, int minutes, int seconds)
 {
     const int total = ((hours * 3600 + minutes * 60 + seconds) % 86400 + 86400) % 86400;
     return QTime(0, 0).addSecs(total);
-}
-
-QString withTrailingSeparator(const QString &folder)
-{
-    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator()))
-        return folder;
-    return folder + QLatin1Char('/');
 }

@@ -24,6 +24,3 @@ private:
 
 // The time of day that hours, minutes and seconds add up to: 60 minutes make 1:00:00.
 QTime timeSerial(int hours, int minutes, int seconds);
-
-// The program folder as text ending in exactly one separator.
-QString withTrailingSeparator(const QString &folder);

@@ -5,6 +5,7 @@
 #include "fontmap.h"
 #include "helpwindow.h"
 #include "mediacontrol.h"
+#include "programfolder.h"
 #include "richtextview.h"
 #include "tabcontrol.h"
 #include "verdictwindow.h"

@@ -1,9 +1,9 @@
 // A practice run: Start, the countdown against an injected clock, Score during a run, Exit.
-#include "countdown.h"
 #include "examtesting.h"
 #include "examwindow.h"
 #include "fakeclock.h"
 #include "helpwindow.h"
+#include "programfolder.h"
 #include "verdictwindow.h"
 
 #include <QCheckBox>

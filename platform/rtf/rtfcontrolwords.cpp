@@ -6,123 +6,112 @@
 #include <QTextCharFormat>
 #include <QTextOption>
 
-#include <utility>
-
 namespace rtf::detail {
 
 namespace {
+
+struct Entry {
+    const char *name;
+    Word word;
+    int value = 0;
+};
+
+// Destinations whose contents the viewer never shows.
+constexpr const char *skippedDestinations[] = {
+    "info", "stylesheet", "pict", "header", "headerl", "headerr", "headerf", "footer",
+    "footerl", "footerr", "footerf", "footnote", "annotation", "atnid", "atnauthor",
+    "atndate", "atnref", "object", "objdata", "fldinst", "xe", "tc", "txe", "rxe",
+    "filetbl", "revtbl", "listtable", "listoverridetable", "pn", "pntxta", "pntxtb",
+    "nonshppict", "shp", "shpinst", "shprslt", "do", "template", "ftnsep", "ftnsepc",
+    "ftncn", "aftnsep", "aftnsepc", "aftncn", "private", "falt", "panose", "fname",
+    "bkmkstart", "bkmkend", "datafield", "ffname", "formfield", "comment", "author",
+    "operator", "title", "subject", "keywords", "doccomm", "rsidtbl", "xmlnstbl",
+    "generator", "themedata", "colorschememapping", "datastore", "latentstyles",
+    "mmathPr", "pgdsctbl", "listpicture", "fchars", "lchars", "userprops", "docvar",
+    "blipuid", "protusertbl", "passwordhash", "wgrffmtfilter", "result", "nesttableprops",
+    "nonesttables", "background", "pgptbl", "defchp", "defpap", "ftnalt", "picprop",
+};
+
+// The document's code page and defaults, and the words of its font and colour tables.
+constexpr Entry documentWords[] = {
+    {"fonttbl", Word::FontTable}, {"colortbl", Word::ColorTable}, {"upr", Word::Upr}, {"ud", Word::Ud},
+    {"ansi", Word::Ansi, 1252}, {"mac", Word::Ansi, 10000}, {"pc", Word::Ansi, 437},
+    {"pca", Word::Ansi, 850}, {"ansicpg", Word::AnsiCodePage}, {"cpg", Word::CodePage},
+    {"deff", Word::DefaultFont}, {"deftab", Word::DefaultTab},
+    {"f", Word::Font}, {"fcharset", Word::FontCharset},
+    {"froman", Word::FontKind, int(fonts::Kind::Serif)}, {"fswiss", Word::FontKind, int(fonts::Kind::Sans)},
+    {"fmodern", Word::FontKind, int(fonts::Kind::Monospace)},
+    {"red", Word::Red}, {"green", Word::Green}, {"blue", Word::Blue},
+};
+
+// Breaks, and characters written as words; \uN and the \uc that follows it.
+constexpr Entry textWords[] = {
+    {"par", Word::Paragraph}, {"page", Word::Paragraph}, {"sect", Word::Paragraph}, {"row", Word::Paragraph},
+    {"line", Word::Line}, {"tab", Word::Tab}, {"cell", Word::Cell}, {"nestcell", Word::Cell},
+    {"uc", Word::FallbackCount}, {"u", Word::Unicode},
+    {"emdash", Word::Character, u'\u2014'}, {"endash", Word::Character, u'\u2013'},
+    {"bullet", Word::Character, u'\u2022'}, {"lquote", Word::Character, u'\u2018'},
+    {"rquote", Word::Character, u'\u2019'}, {"ldblquote", Word::Character, u'\u201c'},
+    {"rdblquote", Word::Character, u'\u201d'}, {"emspace", Word::Character, u'\u2003'},
+    {"enspace", Word::Character, u'\u2002'}, {"qmspace", Word::Character, u'\u2005'},
+    {"zwj", Word::Character, u'\u200d'}, {"zwnj", Word::Character, u'\u200c'},
+    {"ltrmark", Word::Character, u'\u200e'}, {"rtlmark", Word::Character, u'\u200f'},
+};
+
+constexpr Entry characterWords[] = {
+    {"plain", Word::Plain}, {"fs", Word::FontSize}, {"b", Word::Bold}, {"i", Word::Italic},
+    {"strike", Word::StrikeOut}, {"striked", Word::StrikeOut}, {"v", Word::Hidden},
+    {"ul", Word::Underline, QTextCharFormat::SingleUnderline},
+    {"ulw", Word::Underline, QTextCharFormat::SingleUnderline},
+    {"uldb", Word::Underline, QTextCharFormat::SingleUnderline},
+    {"ulth", Word::Underline, QTextCharFormat::SingleUnderline},
+    {"uld", Word::Underline, QTextCharFormat::DotLine},
+    {"ulthd", Word::Underline, QTextCharFormat::DotLine},
+    {"uldash", Word::Underline, QTextCharFormat::DashUnderline},
+    {"ulthdash", Word::Underline, QTextCharFormat::DashUnderline},
+    {"ulldash", Word::Underline, QTextCharFormat::DashUnderline},
+    {"ulthldash", Word::Underline, QTextCharFormat::DashUnderline},
+    {"uldashd", Word::Underline, QTextCharFormat::DashDotLine},
+    {"ulthdashd", Word::Underline, QTextCharFormat::DashDotLine},
+    {"uldashdd", Word::Underline, QTextCharFormat::DashDotDotLine},
+    {"ulthdashdd", Word::Underline, QTextCharFormat::DashDotDotLine},
+    {"ulwave", Word::Underline, QTextCharFormat::WaveUnderline},
+    {"ulhwave", Word::Underline, QTextCharFormat::WaveUnderline},
+    {"ululdbwave", Word::Underline, QTextCharFormat::WaveUnderline},
+    {"ulnone", Word::UnderlineNone},
+    {"cf", Word::Colour}, {"highlight", Word::Highlight}, {"cb", Word::Highlight}, {"chcbpat", Word::Highlight},
+    {"super", Word::VerticalAlign, QTextCharFormat::AlignSuperScript},
+    {"sub", Word::VerticalAlign, QTextCharFormat::AlignSubScript},
+    {"nosupersub", Word::VerticalAlign, QTextCharFormat::AlignNormal},
+};
+
+constexpr Entry paragraphWords[] = {
+    {"pard", Word::Pard},
+    {"ql", Word::Align, Qt::AlignLeft}, {"qc", Word::Align, Qt::AlignHCenter},
+    {"qr", Word::Align, Qt::AlignRight}, {"qj", Word::Align, Qt::AlignJustify},
+    {"li", Word::LeftIndent}, {"ri", Word::RightIndent}, {"fi", Word::FirstLineIndent},
+    {"sb", Word::SpaceBefore}, {"sa", Word::SpaceAfter},
+    {"tqr", Word::TabType, QTextOption::RightTab}, {"tqc", Word::TabType, QTextOption::CenterTab},
+    {"tqdec", Word::TabType, QTextOption::DelimiterTab}, {"tx", Word::TabStop},
+};
+
+template <size_t count>
+void insertAll(QHash<QByteArray, WordInfo> &table, const Entry (&entries)[count])
+{
+    for (const Entry &entry : entries)
+        table.insert(entry.name, {entry.word, entry.value});
+}
 
 const QHash<QByteArray, WordInfo> &wordTable()
 {
     static const QHash<QByteArray, WordInfo> table = [] {
         QHash<QByteArray, WordInfo> t;
-        for (const char *name : {
-                 "info", "stylesheet", "pict", "header", "headerl", "headerr", "headerf", "footer",
-                 "footerl", "footerr", "footerf", "footnote", "annotation", "atnid", "atnauthor",
-                 "atndate", "atnref", "object", "objdata", "fldinst", "xe", "tc", "txe", "rxe",
-                 "filetbl", "revtbl", "listtable", "listoverridetable", "pn", "pntxta", "pntxtb",
-                 "nonshppict", "shp", "shpinst", "shprslt", "do", "template", "ftnsep", "ftnsepc",
-                 "ftncn", "aftnsep", "aftnsepc", "aftncn", "private", "falt", "panose", "fname",
-                 "bkmkstart", "bkmkend", "datafield", "ffname", "formfield", "comment", "author",
-                 "operator", "title", "subject", "keywords", "doccomm", "rsidtbl", "xmlnstbl",
-                 "generator", "themedata", "colorschememapping", "datastore", "latentstyles",
-                 "mmathPr", "pgdsctbl", "listpicture", "fchars", "lchars", "userprops", "docvar",
-                 "blipuid", "protusertbl", "passwordhash", "wgrffmtfilter", "result", "nesttableprops",
-                 "nonesttables", "background", "pgptbl", "defchp", "defpap", "ftnalt", "picprop",
-             })
+        for (const char *name : skippedDestinations)
             t.insert(name, {Word::Skip, 0});
-
-        t.insert("fonttbl", {Word::FontTable, 0});
-        t.insert("colortbl", {Word::ColorTable, 0});
-        t.insert("upr", {Word::Upr, 0});
-        t.insert("ud", {Word::Ud, 0});
-
-        t.insert("ansi", {Word::Ansi, 1252});
-        t.insert("mac", {Word::Ansi, 10000});
-        t.insert("pc", {Word::Ansi, 437});
-        t.insert("pca", {Word::Ansi, 850});
-        t.insert("ansicpg", {Word::AnsiCodePage, 0});
-        t.insert("cpg", {Word::CodePage, 0});
-        t.insert("deff", {Word::DefaultFont, 0});
-        t.insert("deftab", {Word::DefaultTab, 0});
-
-        t.insert("f", {Word::Font, 0});
-        t.insert("fcharset", {Word::FontCharset, 0});
-        t.insert("froman", {Word::FontKind, int(fonts::Kind::Serif)});
-        t.insert("fswiss", {Word::FontKind, int(fonts::Kind::Sans)});
-        t.insert("fmodern", {Word::FontKind, int(fonts::Kind::Monospace)});
-        t.insert("red", {Word::Red, 0});
-        t.insert("green", {Word::Green, 0});
-        t.insert("blue", {Word::Blue, 0});
-
-        t.insert("par", {Word::Paragraph, 0});
-        t.insert("page", {Word::Paragraph, 0});
-        t.insert("sect", {Word::Paragraph, 0});
-        t.insert("row", {Word::Paragraph, 0});
-        t.insert("line", {Word::Line, 0});
-        t.insert("tab", {Word::Tab, 0});
-        t.insert("cell", {Word::Cell, 0});
-        t.insert("nestcell", {Word::Cell, 0});
-
-        t.insert("pard", {Word::Pard, 0});
-        t.insert("plain", {Word::Plain, 0});
-        t.insert("fs", {Word::FontSize, 0});
-        t.insert("b", {Word::Bold, 0});
-        t.insert("i", {Word::Italic, 0});
-        t.insert("strike", {Word::StrikeOut, 0});
-        t.insert("striked", {Word::StrikeOut, 0});
-        t.insert("v", {Word::Hidden, 0});
-
-        using Style = QTextCharFormat::UnderlineStyle;
-        const std::pair<const char *, Style> underlines[] = {
-            {"ul", QTextCharFormat::SingleUnderline}, {"ulw", QTextCharFormat::SingleUnderline},
-            {"uldb", QTextCharFormat::SingleUnderline}, {"ulth", QTextCharFormat::SingleUnderline},
-            {"uld", QTextCharFormat::DotLine}, {"ulthd", QTextCharFormat::DotLine},
-            {"uldash", QTextCharFormat::DashUnderline}, {"ulthdash", QTextCharFormat::DashUnderline},
-            {"ulldash", QTextCharFormat::DashUnderline}, {"ulthldash", QTextCharFormat::DashUnderline},
-            {"uldashd", QTextCharFormat::DashDotLine}, {"ulthdashd", QTextCharFormat::DashDotLine},
-            {"uldashdd", QTextCharFormat::DashDotDotLine}, {"ulthdashdd", QTextCharFormat::DashDotDotLine},
-            {"ulwave", QTextCharFormat::WaveUnderline}, {"ulhwave", QTextCharFormat::WaveUnderline},
-            {"ululdbwave", QTextCharFormat::WaveUnderline},
-        };
-        for (const auto &[name, style] : underlines)
-            t.insert(name, {Word::Underline, int(style)});
-        t.insert("ulnone", {Word::UnderlineNone, 0});
-
-        t.insert("cf", {Word::Colour, 0});
-        t.insert("highlight", {Word::Highlight, 0});
-        t.insert("cb", {Word::Highlight, 0});
-        t.insert("chcbpat", {Word::Highlight, 0});
-        t.insert("super", {Word::VerticalAlign, int(QTextCharFormat::AlignSuperScript)});
-        t.insert("sub", {Word::VerticalAlign, int(QTextCharFormat::AlignSubScript)});
-        t.insert("nosupersub", {Word::VerticalAlign, int(QTextCharFormat::AlignNormal)});
-
-        t.insert("ql", {Word::Align, int(Qt::AlignLeft)});
-        t.insert("qc", {Word::Align, int(Qt::AlignHCenter)});
-        t.insert("qr", {Word::Align, int(Qt::AlignRight)});
-        t.insert("qj", {Word::Align, int(Qt::AlignJustify)});
-        t.insert("li", {Word::LeftIndent, 0});
-        t.insert("ri", {Word::RightIndent, 0});
-        t.insert("fi", {Word::FirstLineIndent, 0});
-        t.insert("sb", {Word::SpaceBefore, 0});
-        t.insert("sa", {Word::SpaceAfter, 0});
-        t.insert("tqr", {Word::TabType, int(QTextOption::RightTab)});
-        t.insert("tqc", {Word::TabType, int(QTextOption::CenterTab)});
-        t.insert("tqdec", {Word::TabType, int(QTextOption::DelimiterTab)});
-        t.insert("tx", {Word::TabStop, 0});
-
-        t.insert("uc", {Word::FallbackCount, 0});
-        t.insert("u", {Word::Unicode, 0});
-
-        const std::pair<const char *, char16_t> characters[] = {
-            {"emdash", u'\u2014'}, {"endash", u'\u2013'}, {"bullet", u'\u2022'},
-            {"lquote", u'\u2018'}, {"rquote", u'\u2019'}, {"ldblquote", u'\u201c'},
-            {"rdblquote", u'\u201d'}, {"emspace", u'\u2003'}, {"enspace", u'\u2002'},
-            {"qmspace", u'\u2005'}, {"zwj", u'\u200d'}, {"zwnj", u'\u200c'},
-            {"ltrmark", u'\u200e'}, {"rtlmark", u'\u200f'},
-        };
-        for (const auto &[name, character] : characters)
-            t.insert(name, {Word::Character, int(character)});
+        insertAll(t, documentWords);
+        insertAll(t, textWords);
+        insertAll(t, characterWords);
+        insertAll(t, paragraphWords);
         return t;
     }();
     return table;

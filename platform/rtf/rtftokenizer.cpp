@@ -31,14 +31,12 @@ void Tokenizer::run(QByteArrayView input)
     m_input = input;
     m_pos = 0;
     m_depth = 0;
-    bool opened = false;
 
     while (!atEnd()) {
         const uchar c = peek();
         if (c == '{') {
             ++m_pos;
             ++m_depth;
-            opened = true;
             m_listener.pushState();
         } else if (c == '}') {
             ++m_pos;
@@ -48,7 +46,7 @@ void Tokenizer::run(QByteArrayView input)
             }
             --m_depth;
             m_listener.popState();
-            if (m_depth == 0 && opened)
+            if (m_depth == 0)
                 break;
         } else if (c == '\\') {
             readControl();
@@ -75,32 +73,8 @@ void Tokenizer::readControl()
         m_listener.reportFault(Fault::Truncated);
         return;
     }
-
-    const uchar first = peek();
-    if (!isLetter(first)) {
-        ++m_pos;
-        if (first == '\'') {
-            int value = 0;
-            for (int i = 0; i < 2; ++i) {
-                if (atEnd()) {
-                    m_listener.reportFault(Fault::Truncated);
-                    return;
-                }
-                const int digit = hexValue(peek());
-                if (digit < 0) {
-                    m_listener.reportFault(Fault::BadHexEscape);
-                    return;
-                }
-                value = value * 16 + digit;
-                ++m_pos;
-            }
-            m_listener.dispatchHex(uchar(value));
-        } else if (first == '\r' || first == '\n') {
-            // A backslash ending a source line stands for \par.
-            m_listener.dispatchWord("par", std::nullopt);
-        } else {
-            m_listener.dispatchSymbol(char(first));
-        }
+    if (!isLetter(peek())) {
+        readControlSymbol();
         return;
     }
 
@@ -108,34 +82,7 @@ void Tokenizer::readControl()
     while (!atEnd() && isLetter(peek()))
         ++m_pos;
     const QByteArrayView name = m_input.sliced(nameStart, m_pos - nameStart);
-
-    std::optional<int> parameter;
-    const bool negative = !atEnd() && peek() == '-' && m_pos + 1 < m_input.size()
-                          && isDigit(uchar(m_input[m_pos + 1]));
-    if (negative)
-        ++m_pos;
-    if (!atEnd() && isDigit(peek())) {
-        // Digits past the tenth are read but cannot change a clamped value, so
-        // a 20-digit parameter costs nothing and never overflows.
-        qint64 value = 0;
-        bool outOfRange = false;
-        while (!atEnd() && isDigit(peek())) {
-            if (!outOfRange) {
-                value = value * 10 + (peek() - '0');
-                if (value > qint64(std::numeric_limits<int>::max()) + 1)
-                    outOfRange = true;
-            }
-            ++m_pos;
-        }
-        if (negative)
-            value = -value;
-        if (outOfRange || value > std::numeric_limits<int>::max()
-            || value < std::numeric_limits<int>::min()) {
-            m_listener.reportFault(Fault::BadParameter);
-            value = negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
-        }
-        parameter = int(value);
-    }
+    const std::optional<int> parameter = readParameter();
     if (atEnd()) {
         // The word may be cut short ("\pa" of "\par"), so it is not obeyed.
         m_listener.reportFault(Fault::Truncated);
@@ -145,21 +92,87 @@ void Tokenizer::readControl()
         ++m_pos;
 
     m_listener.dispatchWord(name, parameter);
+    if (name == "bin")
+        skipBinary(parameter.value_or(0));
+}
 
-    if (name == "bin") {
-        const qint64 length = parameter.value_or(0);
-        if (length < 0) {
-            m_listener.reportFault(Fault::BadParameter);
-            return;
-        }
-        const qint64 available = m_input.size() - m_pos;
-        if (length > available) {
-            m_listener.reportFault(Fault::Truncated);
-            m_pos = m_input.size();
-            return;
-        }
-        m_pos += length;
+void Tokenizer::readControlSymbol()
+{
+    const uchar symbol = peek();
+    ++m_pos;
+    if (symbol == '\'') {
+        readHexEscape();
+    } else if (symbol == '\r' || symbol == '\n') {
+        // A backslash ending a source line stands for \par.
+        m_listener.dispatchWord("par", std::nullopt);
+    } else {
+        m_listener.dispatchSymbol(char(symbol));
     }
+}
+
+void Tokenizer::readHexEscape()
+{
+    int value = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (atEnd()) {
+            m_listener.reportFault(Fault::Truncated);
+            return;
+        }
+        const int digit = hexValue(peek());
+        if (digit < 0) {
+            m_listener.reportFault(Fault::BadHexEscape);
+            return;
+        }
+        value = value * 16 + digit;
+        ++m_pos;
+    }
+    m_listener.dispatchHex(uchar(value));
+}
+
+std::optional<int> Tokenizer::readParameter()
+{
+    const bool negative = !atEnd() && peek() == '-' && m_pos + 1 < m_input.size()
+                          && isDigit(uchar(m_input[m_pos + 1]));
+    if (negative)
+        ++m_pos;
+    if (atEnd() || !isDigit(peek()))
+        return std::nullopt;
+
+    // Digits past the tenth are read but cannot change a clamped value, so
+    // a 20-digit parameter costs nothing and never overflows.
+    qint64 value = 0;
+    bool outOfRange = false;
+    while (!atEnd() && isDigit(peek())) {
+        if (!outOfRange) {
+            value = value * 10 + (peek() - '0');
+            if (value > qint64(std::numeric_limits<int>::max()) + 1)
+                outOfRange = true;
+        }
+        ++m_pos;
+    }
+    if (negative)
+        value = -value;
+    if (outOfRange || value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
+        m_listener.reportFault(Fault::BadParameter);
+        value = negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    }
+    return int(value);
+}
+
+// \binN: N bytes of binary data that are neither text nor tokens.
+void Tokenizer::skipBinary(qint64 length)
+{
+    if (length < 0) {
+        m_listener.reportFault(Fault::BadParameter);
+        return;
+    }
+    const qint64 available = m_input.size() - m_pos;
+    if (length > available) {
+        m_listener.reportFault(Fault::Truncated);
+        m_pos = m_input.size();
+        return;
+    }
+    m_pos += length;
 }
 
 void Tokenizer::readText()

@@ -42,6 +42,10 @@ public:
 
 private:
     void readControl();
+    void readControlSymbol();
+    void readHexEscape();
+    std::optional<int> readParameter();
+    void skipBinary(qint64 length);
     void readText();
     bool atEnd() const { return m_pos >= m_input.size(); }
     uchar peek() const { return uchar(m_input[m_pos]); }
