@@ -4,7 +4,6 @@
 #include "rtftesting.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -36,8 +35,8 @@ private slots:
     void survivesRandomBytes();
     void reproducesFaultFixtures_data();
     void reproducesFaultFixtures();
-    void readsLargeDocumentsQuickly_data();
-    void readsLargeDocumentsQuickly();
+    void readsLargeDocuments_data();
+    void readsLargeDocuments();
 };
 
 void TestRtfRobustness::reportsFaults_data()
@@ -159,7 +158,7 @@ void TestRtfRobustness::reproducesFaultFixtures()
     QCOMPARE(text, normalisedText(QString::fromUtf8(readFile(expectedPath))));
 }
 
-void TestRtfRobustness::readsLargeDocumentsQuickly_data()
+void TestRtfRobustness::readsLargeDocuments_data()
 {
     QTest::addColumn<QByteArray>("rtf");
 
@@ -179,20 +178,15 @@ void TestRtfRobustness::readsLargeDocumentsQuickly_data()
         QTest::newRow(qPrintable(name)) << readFile(shipped.filePath(name));
 }
 
-void TestRtfRobustness::readsLargeDocumentsQuickly()
+void TestRtfRobustness::readsLargeDocuments()
 {
     QFETCH(QByteArray, rtf);
 
+    // How fast is bench-rtf's concern; here only that every paragraph arrives.
     QTextDocument document;
-    QElapsedTimer timer;
-    timer.start();
     const rtf::ReadResult result = rtf::read(rtf, &document);
-    const qint64 elapsed = timer.elapsed();
     QVERIFY2(result.ok(), qPrintable(result.message));
     QVERIFY(document.blockCount() > 10);
-    // A few milliseconds in a release build; the bound leaves room for
-    // sanitizers and a busy machine, and still catches per-character work.
-    QVERIFY2(elapsed < 1500, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
 }
 
 QTEST_MAIN(TestRtfRobustness)
