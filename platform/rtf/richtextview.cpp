@@ -84,7 +84,7 @@ void RichTextView::setZoomPercent(int percent)
 
 void RichTextView::stepZoom(int steps)
 {
-    // The step at or just past the current zoom in the direction of travel.
+    // From a zoom between two steps, the first step goes to the nearer one on that side.
     const int *begin = std::begin(zoomSteps);
     const int *end = std::end(zoomSteps);
     int index = int(std::lower_bound(begin, end, m_zoomPercent) - begin);
