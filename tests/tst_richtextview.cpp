@@ -113,41 +113,36 @@ void TestRichTextView::keysScrollTheView_data()
 {
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<bool>("fromMiddle");
-    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("pages");   // 99: to the end, -99: to the top
 
-    QTest::newRow("down") << Qt::Key_Down << Qt::KeyboardModifiers() << false << u"line down"_s;
-    QTest::newRow("up") << Qt::Key_Up << Qt::KeyboardModifiers() << true << u"line up"_s;
-    QTest::newRow("page down") << Qt::Key_PageDown << Qt::KeyboardModifiers() << false << u"page down"_s;
-    QTest::newRow("page up") << Qt::Key_PageUp << Qt::KeyboardModifiers() << true << u"page up"_s;
-    QTest::newRow("end") << Qt::Key_End << Qt::KeyboardModifiers() << false << u"end"_s;
-    QTest::newRow("home") << Qt::Key_Home << Qt::KeyboardModifiers() << true << u"top"_s;
-    QTest::newRow("ctrl+end") << Qt::Key_End << Qt::KeyboardModifiers(Qt::ControlModifier) << false << u"end"_s;
-    QTest::newRow("ctrl+home") << Qt::Key_Home << Qt::KeyboardModifiers(Qt::ControlModifier) << true << u"top"_s;
+    const Qt::KeyboardModifiers none;
+    QTest::newRow("down") << Qt::Key_Down << none << 1 << 0;
+    QTest::newRow("up") << Qt::Key_Up << none << -1 << 0;
+    QTest::newRow("page down") << Qt::Key_PageDown << none << 0 << 1;
+    QTest::newRow("page up") << Qt::Key_PageUp << none << 0 << -1;
+    QTest::newRow("end") << Qt::Key_End << none << 0 << 99;
+    QTest::newRow("home") << Qt::Key_Home << none << 0 << -99;
+    QTest::newRow("ctrl+end") << Qt::Key_End << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << 99;
+    QTest::newRow("ctrl+home") << Qt::Key_Home << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << -99;
 }
 
 void TestRichTextView::keysScrollTheView()
 {
     QFETCH(Qt::Key, key);
     QFETCH(Qt::KeyboardModifiers, modifiers);
-    QFETCH(bool, fromMiddle);
-    QFETCH(QString, to);
+    QFETCH(int, lines);
+    QFETCH(int, pages);
 
     RichTextView view;
     QVERIFY(showWith(view, numberedParagraphs(200)));
     QScrollBar *bar = view.verticalScrollBar();
-    QVERIFY(bar->maximum() > 2 * bar->pageStep());
-    const int start = fromMiddle ? bar->maximum() / 2 : 0;
+    QVERIFY(bar->maximum() > 4 * bar->pageStep());
+    const int start = bar->maximum() / 2;
     bar->setValue(start);
-    const QHash<QString, int> expected{{u"line down"_s, start + bar->singleStep()},
-                                       {u"line up"_s, start - bar->singleStep()},
-                                       {u"page down"_s, start + bar->pageStep()},
-                                       {u"page up"_s, start - bar->pageStep()},
-                                       {u"end"_s, bar->maximum()},
-                                       {u"top"_s, 0}};
 
     QTest::keyClick(&view, key, modifiers);
-    QCOMPARE(bar->value(), expected.value(to));
+    QCOMPARE(bar->value(), qBound(0, start + lines * bar->singleStep() + pages * bar->pageStep(), bar->maximum()));
 }
 
 void TestRichTextView::showsNoCaret()
@@ -268,7 +263,6 @@ void TestRichTextView::zoomKeepsTheTopLine()
     QVERIFY(showWith(view, numberedParagraphs(200)));
     view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2);
     const QString topLine = view.cursorForPosition(QPoint(0, 1)).block().text();
-    QVERIFY(topLine != u"第 1 問"_s);
 
     QTest::keyClick(&view, Qt::Key_Equal, Qt::ControlModifier);
     QTest::keyClick(&view, Qt::Key_Equal, Qt::ControlModifier);
