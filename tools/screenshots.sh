@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the screenshots utility and saves pictures of every window into a folder
-# (the README's picture is docs/screenshot.png, a copy of exam-window.png).
+# (exam-window.png shows the scene of docs/screenshot.png, the README's picture).
 #
 #   tools/screenshots.sh [--build-dir DIR] [OUTPUT_FOLDER]
 #
@@ -14,6 +14,11 @@ if [ "${1:-}" = "--build-dir" ]; then
 fi
 out=${1:-$build/screenshots}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIHONSHIB_TOOLS=ON >/dev/null
+# A new build folder is a release build; an existing one keeps its own settings.
+if [ -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -DNIHONSHIB_TOOLS=ON >/dev/null
+else
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIHONSHIB_TOOLS=ON >/dev/null
+fi
 cmake --build "$build" -j2 --target screenshots >/dev/null
 QT_QPA_PLATFORM=offscreen LANG=${LANG:-ja_JP.UTF-8} "$build/tools/screenshots" "$out"
