@@ -1,7 +1,9 @@
 // A running countdown: CPU time and wake-ups of every thread of the program over
 // a stretch of the hour, measured from /proc. The exam window is made here and its
-// Start pressed by calling the handler, as the button would. --idle leaves Start
-// alone and --empty shows a bare QMainWindow instead, for comparison.
+// Start pressed by calling the handler, as the button would. --booklet also puts
+// the keyboard focus in the question booklet, as a student reading it has it, so
+// anything the viewer runs while focused (a caret's blink) counts. --idle leaves
+// Start alone and --empty shows a bare QMainWindow instead, for comparison.
 #include "benchsupport.h"
 #include "examwindow.h"
 
@@ -69,6 +71,21 @@ Window sampleNow()
     return sample;
 }
 
+// The window must be active for the booklet to get the focus (and so its focus-in event).
+void focusBooklet(QWidget *window)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    window->findChild<QWidget *>(QStringLiteral("RichTextBox1"))->setFocus(Qt::MouseFocusReason);
+}
+
+// Which control has the keyboard focus, so the report shows the booklet really had it.
+QString focusName()
+{
+    const QWidget *focus = QApplication::focusWidget();
+    return focus ? focus->objectName() : QStringLiteral("none");
+}
+
 void report(const char *mode, const Window &before, const Window &after)
 {
     const double seconds = double(after.startNs - before.startNs) / 1e9;
@@ -103,10 +120,11 @@ void report(const char *mode, const Window &before, const Window &after)
 
     const double processCpuMs = double(after.process.cpuUs - before.process.cpuUs) / 1e3;
     const double processSwitches = double(after.process.contextSwitches - before.process.contextSwitches);
-    std::printf("countdown mode=%s platform=%s seconds=%.2f threads=%lld cpu_ms=%.2f cpu_percent_of_core=%.4f "
+    std::printf("countdown mode=%s platform=%s focus=%s seconds=%.2f threads=%lld cpu_ms=%.2f cpu_percent_of_core=%.4f "
                 "wakeups_per_s=%.3f gui_wakeups_per_s=%.3f gui_cpu_ms=%.2f audio_wakeups_per_s=%.3f "
                 "audio_cpu_ms=%.2f other_wakeups_per_s=%.3f other_cpu_ms=%.2f hwm_kb=%lld\n",
-                mode, qPrintable(QGuiApplication::platformName()), seconds, qlonglong(after.threads.size()),
+                mode, qPrintable(QGuiApplication::platformName()), qPrintable(focusName()), seconds,
+                qlonglong(after.threads.size()),
                 processCpuMs, processCpuMs / (seconds * 1000.0) * 100.0, processSwitches / seconds,
                 wakeupsByRole[int(ThreadRole::Gui)] / seconds, cpuMsByRole[int(ThreadRole::Gui)],
                 wakeupsByRole[int(ThreadRole::Audio)] / seconds, cpuMsByRole[int(ThreadRole::Audio)],
@@ -125,7 +143,8 @@ int main(int argc, char *argv[])
     const int measureMs = bench::intArgument(arguments, QStringLiteral("--measure-ms"), 60000);
     const bool empty = arguments.contains(QStringLiteral("--empty"));
     const bool idle = arguments.contains(QStringLiteral("--idle"));
-    const char *mode = empty ? "empty" : idle ? "idle" : "running";
+    const bool booklet = arguments.contains(QStringLiteral("--booklet"));
+    const char *mode = empty ? "empty" : idle ? "idle" : booklet ? "booklet" : "running";
 
     std::unique_ptr<QMainWindow> window;
     ExamWindow *exam = nullptr;
@@ -140,6 +159,8 @@ int main(int argc, char *argv[])
     window->show();
     if (exam && !idle)
         QTimer::singleShot(0, exam, [exam] { exam->cmdスタート_Click(); });
+    if (exam && booklet)
+        QTimer::singleShot(0, exam, [exam] { focusBooklet(exam); });
 
     // Two single-shot timers bound the stretch, so the measuring itself adds about
     // one wake-up to the whole of it.

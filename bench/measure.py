@@ -15,6 +15,8 @@ import time
 STARTUP_RATIO_TARGET = 1.3
 MEMORY_TARGET_KB = 25 * 1024
 WAKEUP_TARGET_PER_S = 1.5
+# With the keyboard focus in the booklet: the viewer must add nothing (no caret blinking).
+FOCUSED_WAKEUP_TARGET_PER_S = 1.1
 CPU_TARGET_PERCENT = 0.2
 
 
@@ -169,14 +171,16 @@ def countdown(bench_dir, program, seconds, with_program):
     print(f'\n## A running countdown ({seconds} s measured after 3 s; the bare window measured alongside)')
     results = {}
     jobs = [threading.Thread(target=countdown_run, args=(bench_dir, mode, seconds, results))
-            for mode in ('running', 'empty')]
-    if with_program:
-        jobs.append(threading.Thread(target=real_program, args=(program, seconds, results)))
+            for mode in ('running', 'booklet', 'empty')]
     for job in jobs:
         job.start()
     for job in jobs:
         job.join()
-    for mode in ('running', 'empty'):
+    # The real program afterwards, on its own: clicking its Start makes it the active
+    # window, which would take the keyboard focus away from the booklet run.
+    if with_program:
+        real_program(program, seconds, results)
+    for mode in ('running', 'booklet', 'empty'):
         for line in results[mode]:
             f = fields(line)
             if line.startswith('countdown-thread'):
@@ -187,15 +191,17 @@ def countdown(bench_dir, program, seconds, with_program):
                     print(f'    thread {f["tid"]:>7s} {f["name"]:20s} {f["role"]:5s}: {float(f["wakeups_per_s"]):6.2f} '
                           f'wake-ups/s, {float(f["cpu_ms"]):7.2f} ms CPU')
             else:
-                print(f'{mode:8s}: {float(f["wakeups_per_s"]):.2f} wake-ups/s in all ({f["threads"]} threads), '
+                print(f'{mode:8s}: {float(f["wakeups_per_s"]):.2f} wake-ups/s in all ({f["threads"]} threads, '
+                      f'focus in {f["focus"]}), '
                       f'GUI thread {float(f["gui_wakeups_per_s"]):.2f}/s, audio threads {float(f["audio_wakeups_per_s"]):.2f}/s, '
                       f'others {float(f["other_wakeups_per_s"]):.2f}/s; CPU {float(f["cpu_ms"]):.1f} ms = '
                       f'{float(f["cpu_percent_of_core"]):.3f}% of one core')
-                if mode == 'running':
+                if mode in ('running', 'booklet'):
                     gui = float(f['gui_wakeups_per_s'])
                     cpu = float(f['cpu_percent_of_core'])
-                    print(f'  GUI-thread wake-ups {gui:.2f}/s, target <= {WAKEUP_TARGET_PER_S}/s: '
-                          f'{verdict(gui <= WAKEUP_TARGET_PER_S)}; CPU {cpu:.3f}% of one core, target < '
+                    target = FOCUSED_WAKEUP_TARGET_PER_S if mode == 'booklet' else WAKEUP_TARGET_PER_S
+                    print(f'  GUI-thread wake-ups {gui:.2f}/s, target <= {target}/s: '
+                          f'{verdict(gui <= target)}; CPU {cpu:.3f}% of one core, target < '
                           f'{CPU_TARGET_PERCENT}%: {verdict(cpu < CPU_TARGET_PERCENT)}')
     if with_program:
         outcome = results.get('program')

@@ -23,6 +23,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/help.rtf"));
 
+    closeOnEscape(this);
     setFocusProxy(m_RichTextBox1);
     m_RichTextBox1->setFocus();
     centreOnScreen(this, 792, 573);

@@ -69,6 +69,7 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
                          twips(verdict.commentLeft, 720, verdict.commentWidth, 255),
                          gothicFont(12, true), Qt::AlignLeft, windowColour);
 
+    closeOnEscape(this);
     setFocusProxy(m_RichTextBox1);
     m_RichTextBox1->setFocus();
     centreOnScreen(this, 792, 573);

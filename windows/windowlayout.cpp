@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 
 QFont gothicFont(qreal points, bool bold)
@@ -43,4 +44,11 @@ void centreOnScreen(QWidget *window, int clientWidth, int clientHeight)
     const QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->frameGeometry().size(),
                                             screen->availableGeometry());
     window->move(frame.topLeft());
+}
+
+void closeOnEscape(QWidget *window)
+{
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
 }

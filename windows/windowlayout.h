@@ -24,3 +24,6 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
 
 // Sizes a secondary window's client area and centres it on the screen it opens on.
 void centreOnScreen(QWidget *window, int clientWidth, int clientHeight);
+
+// Escape closes the window, as it closes a dialog: the secondary windows are only read.
+void closeOnEscape(QWidget *window);

@@ -1,0 +1,97 @@
+#include "documentzoom.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+
+namespace {
+
+QTextBlockFormat scaledBlock(QTextBlockFormat format, qreal factor)
+{
+    if (format.hasProperty(QTextFormat::BlockLeftMargin))
+        format.setLeftMargin(format.leftMargin() * factor);
+    if (format.hasProperty(QTextFormat::BlockRightMargin))
+        format.setRightMargin(format.rightMargin() * factor);
+    if (format.hasProperty(QTextFormat::TextIndent))
+        format.setTextIndent(format.textIndent() * factor);
+    if (format.hasProperty(QTextFormat::BlockTopMargin))
+        format.setTopMargin(format.topMargin() * factor);
+    if (format.hasProperty(QTextFormat::BlockBottomMargin))
+        format.setBottomMargin(format.bottomMargin() * factor);
+    QList<QTextOption::Tab> tabs = format.tabPositions();
+    if (!tabs.isEmpty()) {
+        for (QTextOption::Tab &tab : tabs)
+            tab.position *= factor;
+        format.setTabPositions(tabs);
+    }
+    return format;
+}
+
+} // namespace
+
+void DocumentZoom::scale(QTextDocument *document, qreal factor)
+{
+    if (!m_remembered) {
+        if (qFuzzyCompare(factor, 1.0))
+            return;
+        remember(*document);
+    }
+    const bool own = qFuzzyCompare(factor, 1.0);
+
+    // One edit block: the document is laid out once, after every format is in place.
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (const Run &run : std::as_const(m_runs)) {
+        cursor.setPosition(run.position);
+        cursor.setPosition(run.position + run.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(own ? run.format : scaled(run.format, factor));
+    }
+    for (const Paragraph &paragraph : std::as_const(m_paragraphs)) {
+        cursor.setPosition(paragraph.position);
+        cursor.setBlockFormat(own ? paragraph.format : scaledBlock(paragraph.format, factor));
+        cursor.setBlockCharFormat(own ? paragraph.characterFormat : scaled(paragraph.characterFormat, factor));
+    }
+    QTextOption option = document->defaultTextOption();
+    option.setTabStopDistance(m_tabStopDistance * factor);
+    document->setDefaultTextOption(option);
+    cursor.endEditBlock();
+
+    if (own)
+        forget();
+}
+
+void DocumentZoom::forget()
+{
+    m_remembered = false;
+    m_runs.clear();
+    m_paragraphs.clear();
+}
+
+void DocumentZoom::remember(const QTextDocument &document)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        m_paragraphs.append({block.position(), block.blockFormat(), block.charFormat()});
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            m_runs.append({fragment.position(), fragment.length(), fragment.charFormat()});
+        }
+    }
+    const QFont font = document.defaultFont();
+    m_defaultPointSize = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
+    m_tabStopDistance = document.defaultTextOption().tabStopDistance();
+    m_remembered = true;
+}
+
+QTextCharFormat DocumentZoom::scaled(QTextCharFormat format, qreal factor) const
+{
+    if (format.hasProperty(QTextFormat::FontPixelSize)) {
+        format.setProperty(QTextFormat::FontPixelSize,
+                           qMax(1, qRound(format.intProperty(QTextFormat::FontPixelSize) * factor)));
+    } else {
+        const qreal own = format.hasProperty(QTextFormat::FontPointSize) ? format.fontPointSize()
+                                                                        : m_defaultPointSize;
+        format.setFontPointSize(own * factor);
+    }
+    return format;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+
+class QTextDocument;
+
+// Scales a document as a reader's zoom does: every character size, paragraph
+// margin, indent and tab stop, so the text wraps anew at the viewer's width.
+// The documents set explicit point sizes on every run, which a zoom of the
+// widget's own font never reaches. The document's own formats are remembered
+// the first time it is scaled and put back exactly at a factor of 1, so a
+// document that is never zoomed costs nothing.
+class DocumentZoom
+{
+public:
+    DocumentZoom() = default;
+    Q_DISABLE_COPY(DocumentZoom)
+
+    // Shows document at factor times its own sizes. The text must not change
+    // between calls, short of forget().
+    void scale(QTextDocument *document, qreal factor);
+    // The document was replaced: its remembered formats no longer apply.
+    void forget();
+
+private:
+    struct Run
+    {
+        int position = 0;
+        int length = 0;
+        QTextCharFormat format;
+    };
+    struct Paragraph
+    {
+        int position = 0;
+        QTextBlockFormat format;
+        QTextCharFormat characterFormat;   // what sizes an empty paragraph
+    };
+
+    void remember(const QTextDocument &document);
+    QTextCharFormat scaled(QTextCharFormat format, qreal factor) const;
+
+    bool m_remembered = false;
+    QList<Run> m_runs;
+    QList<Paragraph> m_paragraphs;
+    qreal m_defaultPointSize = 0;   // of runs that set no size of their own
+    qreal m_tabStopDistance = 0;
+};
