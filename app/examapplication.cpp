@@ -1,6 +1,7 @@
 #include "examapplication.h"
 
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <stdexcept>
 
 ExamApplication::ExamApplication(int &argc, char **argv)
@@ -33,9 +34,9 @@ QString ExamApplication::runTimeErrorMessage(const std::exception *error)
 void ExamApplication::endWithRunTimeError(const std::exception *error)
 {
     // One message, even if something fails again while it is shown.
-    if (m_ending)
+    if (m_showingError)
         return;
-    m_ending = true;
+    const QScopedValueRollback<bool> showing(m_showingError, true);
     QMessageBox::critical(activeWindow(), QStringLiteral("実行時エラー"), runTimeErrorMessage(error));
     exit(1);
 }

@@ -20,5 +20,5 @@ public:
 private:
     void endWithRunTimeError(const std::exception *error);
 
-    bool m_ending = false;
+    bool m_showingError = false;
 };
