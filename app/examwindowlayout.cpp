@@ -5,6 +5,7 @@
 #include "answerframe.h"
 #include "commandbutton.h"
 #include "mediacontrol.h"
+#include "runtimeerror.h"
 #include "richtextview.h"
 #include "tabcontrol.h"
 #include "windowlayout.h"
@@ -75,7 +76,7 @@ QString figureDescription()
 void ExamWindow::buildRunStrip(QWidget *client)
 {
     m_cmdスタート = makeButton(client, "cmdスタート", QStringLiteral("スタート"), twips(480, 960, 1215, 495));
-    connect(m_cmdスタート, &QPushButton::clicked, this, &ExamWindow::cmdスタート_Click);
+    connect(m_cmdスタート, &QPushButton::clicked, this, guarded([this] { cmdスタート_Click(); }));
 
     // The remaining time stands in the blank middle of "あと　 　　分".
     m_Label1 = makeLabel(client, QStringLiteral("Label1"), QStringLiteral("あと　 　　分"), twips(240, 1800, 1695, 375),
@@ -85,7 +86,7 @@ void ExamWindow::buildRunStrip(QWidget *client)
     setRemainingTimeCaption(QString());
 
     m_cmd得点 = makeButton(client, "cmd得点", QStringLiteral("得　点"), twips(480, 3120, 1215, 495));
-    connect(m_cmd得点, &QPushButton::clicked, this, &ExamWindow::cmd得点_Click);
+    connect(m_cmd得点, &QPushButton::clicked, this, guarded([this] { cmd得点_Click(); }));
 
     m_Label4 = makeLabel(client, QStringLiteral("Label4"), QStringLiteral("（平均 61,74 点）"), twips(240, 3840, 1935, 255),
                          gothicFont(9, true), Qt::AlignLeft);
@@ -98,13 +99,13 @@ void ExamWindow::buildRunStrip(QWidget *client)
     setScoreCaption(QString());
 
     m_cmd合格率 = makeButton(client, "cmd合格率", QStringLiteral("合格率"), twips(480, 5760, 1215, 495));
-    connect(m_cmd合格率, &QPushButton::clicked, this, &ExamWindow::cmd合格率_Click);
+    connect(m_cmd合格率, &QPushButton::clicked, this, guarded([this] { cmd合格率_Click(); }));
 
     m_tmr時間 = new QTimer(this);
     m_tmr時間->setObjectName(QStringLiteral("tmr時間"));
     m_tmr時間->setInterval(1000);
     m_tmr時間->setTimerType(Qt::PreciseTimer);
-    connect(m_tmr時間, &QTimer::timeout, this, &ExamWindow::tmr時間_Timer);
+    connect(m_tmr時間, &QTimer::timeout, this, guarded([this] { tmr時間_Timer(); }));
 
     m_MMControl1 = new MediaControl(client);
     m_MMControl1->setObjectName(QStringLiteral("MMControl1"));

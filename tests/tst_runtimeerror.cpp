@@ -2,6 +2,7 @@
 // program with a non-zero status.
 #include "examapplication.h"
 #include "examtesting.h"
+#include "runtimeerror.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,6 +12,23 @@
 
 using Failing = std::function<void()>;
 Q_DECLARE_METATYPE(Failing)
+
+// An object whose own event handler fails, outside any guarded connection.
+class FailingObject : public QObject
+{
+public:
+    explicit FailingObject(Failing failing) : m_failing(std::move(failing)) {}
+
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::User)
+            m_failing();
+        return QObject::event(event);
+    }
+
+private:
+    Failing m_failing;
+};
 
 class RunTimeErrorTest : public QObject
 {
@@ -25,22 +43,26 @@ void RunTimeErrorTest::errorInAHandlerEndsTheProgram_data()
 {
     QTest::addColumn<Failing>("handler");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("overflow") << Failing([] { throw std::overflow_error("score total overflows"); })
-                              << name("オーバーフローしました。");
+    QTest::addColumn<bool>("connected"); // a button's guarded handler, or an event handler
+    const Failing overflow = [] { throw std::overflow_error("score total overflows"); };
+    QTest::newRow("overflow") << overflow << name("オーバーフローしました。") << true;
     QTest::newRow("other error") << Failing([] { throw std::runtime_error("テスト用の失敗"); })
-                                 << name("テスト用の失敗");
-    QTest::newRow("not an exception class") << Failing([] { throw 6; }) << name("原因不明のエラーです。");
+                                 << name("テスト用の失敗") << true;
+    QTest::newRow("not an exception class") << Failing([] { throw 6; }) << name("原因不明のエラーです。") << true;
+    QTest::newRow("overflow in an event handler") << overflow << name("オーバーフローしました。") << false;
 }
 
 void RunTimeErrorTest::errorInAHandlerEndsTheProgram()
 {
     QFETCH(Failing, handler);
     QFETCH(QString, detail);
+    QFETCH(bool, connected);
 
     QPushButton button(QStringLiteral("得　点"));
-    connect(&button, &QPushButton::clicked, this, handler);
+    connect(&button, &QPushButton::clicked, this, guarded(handler));
     button.show();
     QVERIFY(QTest::qWaitForWindowExposed(&button));
+    FailingObject failing(handler);
 
     // The message is read and closed as the user would, with the program's loop running.
     QString title;
@@ -56,7 +78,10 @@ void RunTimeErrorTest::errorInAHandlerEndsTheProgram()
         }
     });
     reader.start(10);
-    QTimer::singleShot(0, &button, [&button] { QTest::mouseClick(&button, Qt::LeftButton); });
+    if (connected)
+        QTimer::singleShot(0, &button, [&button] { QTest::mouseClick(&button, Qt::LeftButton); });
+    else
+        QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
     QTimer watchdog;
     watchdog.setSingleShot(true);
     connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(2); });
