@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>

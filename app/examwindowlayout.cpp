@@ -10,7 +10,6 @@
 #include "tabcontrol.h"
 #include "windowlayout.h"
 
-#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QTimer>
