@@ -45,8 +45,8 @@ constexpr BoxPlace sixChoiceLayout[] = {{600, 735}, {1680, 495}, {2760, 735},
 struct FigureYear
 {
     int year;
-    const char *government;
-    const char *priv;
+    const char *governmentLines;
+    const char *privateLines;
 };
 constexpr FigureYear figureYears[] = {
     {1872, "29", "0"},        {1877, "105", "0"},       {1882, "274", "0"},
@@ -59,8 +59,9 @@ QString figureDescription()
 {
     QStringList years;
     for (const FigureYear &row : figureYears) {
-        years << QStringLiteral("%1年度 官設%2、民営%3").arg(row.year).arg(QString::fromUtf8(row.government),
-                                                              QString::fromUtf8(row.priv));
+        years << QStringLiteral("%1年度 官設%2、民営%3")
+                     .arg(row.year)
+                     .arg(QString::fromUtf8(row.governmentLines), QString::fromUtf8(row.privateLines));
     }
     return QStringLiteral("棒グラフ「図１　官設（国有）鉄道と民営鉄道の営業キロの推移」。"
                           "年度ごとの営業キロ（km）を、官設（国有）鉄道は黒い棒、民営鉄道は斜線の棒で示す。"
