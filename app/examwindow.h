@@ -16,6 +16,7 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QStyle;
 class QTimer;
 class Clock;
 class HelpWindow;
@@ -67,10 +68,15 @@ private:
     void buildBooklet(QWidget *client);
     void buildAnswerSheet(QWidget *client);
     void setTabOrder();
+    void setRemainingTimeCaption(const QString &caption);
     void setScoreCaption(const QString &caption);
+    void describeAnswer(int question);
     void unloadSecondaryWindows();
     QString AppPath() const;
 
+    // Focus marks that show however the focus came; the buttons and check boxes
+    // use it (and hold it by a guarded pointer, so their order of deletion is free).
+    QStyle *m_focusMarkStyle = nullptr;
     std::unique_ptr<Clock> m_ownClock;
     Clock *m_clock = nullptr;
     Countdown m_countdown;

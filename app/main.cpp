@@ -1,11 +1,10 @@
 #include "appicon.h"
+#include "examapplication.h"
 #include "examwindow.h"
-
-#include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    ExamApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
     QApplication::setWindowIcon(applicationIcon());
 

@@ -262,18 +262,46 @@ void ExamRunTest::appPath()
     QCOMPARE(withTrailingSeparator(folder), expected);
 }
 
+// Records the order in which windows go: the exam window when it is hidden, the
+// others when they are destroyed.
+class UnloadOrder : public QObject
+{
+public:
+    QStringList order;
+
+    void watch(QWidget *window)
+    {
+        window->installEventFilter(this);
+        connect(window, &QObject::destroyed, this, [this, name = window->objectName()] { order << name; });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide && watched->objectName() == QStringLiteral("frm日本史B"))
+            order << watched->objectName();
+        return false;
+    }
+};
+
 void ExamRunTest::exitClosesEveryWindow()
 {
-    m_window->findChild<QLabel *>(name("lbl得点"))->setText(QStringLiteral("0"));
-    m_window->cmd合格率_Click();
-    m_window->findChild<QLabel *>(name("lbl得点"))->setText(QStringLiteral("100"));
-    m_window->cmd合格率_Click();
+    auto *score = m_window->findChild<QLabel *>(name("lbl得点"));
+    for (const char *band : {"100", "0", "85"}) {
+        score->setText(QString::fromLatin1(band));
+        m_window->cmd合格率_Click();
+    }
     m_window->mnuAbout_Click();
     QPointer<VerdictWindow> first = m_window->verdictWindow(1);
     QPointer<VerdictWindow> sixth = m_window->verdictWindow(6);
     QPointer<HelpWindow> help = m_window->helpWindow();
     QVERIFY(first && sixth && help);
     QVERIFY(first->isVisible() && sixth->isVisible() && help->isVisible());
+    UnloadOrder unloaded;
+    unloaded.watch(m_window);
+    for (QWidget *window : {static_cast<QWidget *>(help.data()), static_cast<QWidget *>(sixth.data()),
+                            static_cast<QWidget *>(first.data()), static_cast<QWidget *>(m_window->verdictWindow(2))})
+        unloaded.watch(window);
 
     // Exit, chosen while the program runs its event loop, ends it with status 0.
     QTimer::singleShot(0, m_window->findChild<QAction *>(name("mnuExit")), &QAction::trigger);
@@ -286,6 +314,9 @@ void ExamRunTest::exitClosesEveryWindow()
     QVERIFY(!first && !sixth && !help);
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY2(!widget->isVisible(), qPrintable(widget->objectName()));
+    // The exam window first, then the verdict windows in order, then the help window.
+    QCOMPARE(unloaded.order, QStringList({name("frm日本史B"), name("frm合格ライン1"), name("frm合格ライン2"),
+                                          name("frm合格ライン6"), name("frmヘルプ")}));
 }
 
 void ExamRunTest::closingTheExamWindowClosesEveryWindow()

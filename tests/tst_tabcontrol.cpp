@@ -1,74 +1,9 @@
-#include "tabcontrol.h"
+#include "tabtesting.h"
 
-#include <QAccessible>
 #include <QApplication>
-#include <QCheckBox>
 #include <QSignalSpy>
-#include <QTest>
 
-#include <memory>
 
-namespace {
-
-// One row of tabs is 520 HIMETRIC high: 520/2540 inch at 96 dpi.
-constexpr qreal rowHeight = 520.0 / 2540.0 * 96.0;
-
-// The answer sheet: 36 pages, 12 tabs per row, 9615 x 2175 twips.
-const QStringList answerCaptions = QStringLiteral(
-    "1A-問1 1A-問2 1B-問3 1B-問4 1C-問5 1C-問6 2A-問1 2A-問2 2A-問3 2A-問4 2B-問5 2B-問6 "
-    "3A-問1 3A-問2 3A-問3 3B-問4 3B-問5 3B-問6 4A-問1 4A-問2 4A-問3 4B-問4 4B-問5 4B-問6 "
-    "5A-問1 5A-問2 5A-問3 5A-問4 5B-問5 5B-問6 5C-問7 5C-問8 6A-問1 6A-問2 6B-問3 6B-問4").split(QLatin1Char(' '));
-// The question booklet: 2 pages in one row, 9735 x 6015 twips.
-const QStringList bookletCaptions = {QStringLiteral("問題"), QStringLiteral("図１")};
-
-enum class Sheet { Answers, Booklet };
-
-// A tab control as the exam window builds it, with one check box per page at
-// (boxX, boxY) in the control's coordinates (the answer frame's top is 1080 twips).
-constexpr int boxX = 104;
-constexpr int boxY = 72;
-
-std::unique_ptr<TabControl> makeControl(Sheet sheet)
-{
-    const bool answers = sheet == Sheet::Answers;
-    auto control = std::make_unique<TabControl>(answers ? 12 : 2, rowHeight);
-    control->resize(answers ? QSize(641, 145) : QSize(649, 401));
-    control->setPageColor(answers ? QColor(255, 255, 0) : control->palette().color(QPalette::Button));
-    for (const QString &caption : answers ? answerCaptions : bookletCaptions) {
-        QWidget *page = control->page(control->addPage(caption));
-        auto *box = new QCheckBox(QStringLiteral("①"), page);
-        box->setGeometry(boxX, boxY, 60, 17);
-    }
-    return control;
-}
-
-// The control on screen and active, with page current chosen.
-std::unique_ptr<TabControl> shownControl(Sheet sheet, int current)
-{
-    auto control = makeControl(sheet);
-    control->setCurrentIndex(current);
-    control->show();
-    control->activateWindow();
-    if (!QTest::qWaitForWindowActive(control.get()))
-        return nullptr;
-    return control;
-}
-
-QCheckBox *boxOn(const TabControl &control, int index)
-{
-    return control.page(index)->findChild<QCheckBox *>();
-}
-
-// Clicks through the window system, so the event goes to whichever widget is at pos,
-// as a user's click would.
-void clickAt(TabControl &control, const QPoint &pos)
-{
-    QTest::mouseClick(control.windowHandle(), Qt::LeftButton, Qt::NoModifier, pos);
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(Sheet)
 
 class TabControlTest : public QObject
 {
@@ -86,8 +21,6 @@ private slots:
     void boxOnPage();
     void keys_data();
     void keys();
-    void accessibleTabs_data();
-    void accessibleTabs();
 };
 
 void TabControlTest::tabRects_data()
@@ -359,63 +292,6 @@ void TabControlTest::keys()
     QVERIFY(!box->isChecked());
     // The focus follows to the same place on the new page, so a second press goes on.
     QCOMPARE(QApplication::focusWidget(), boxOn(*control, expected));
-}
-
-void TabControlTest::accessibleTabs_data()
-{
-    QTest::addColumn<Sheet>("sheet");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("rect");
-
-    QTest::newRow("1A-問1") << Sheet::Answers << 0 << QStringLiteral("1A-問1") << QRect(0, 0, 53, 20);
-    QTest::newRow("1C-問6") << Sheet::Answers << 5 << QStringLiteral("1C-問6") << QRect(267, 0, 54, 20);
-    QTest::newRow("4A-問3") << Sheet::Answers << 20 << QStringLiteral("4A-問3") << QRect(427, 20, 54, 19);
-    QTest::newRow("5C-問7") << Sheet::Answers << 30 << QStringLiteral("5C-問7") << QRect(321, 39, 53, 20);
-    QTest::newRow("6B-問4") << Sheet::Answers << 35 << QStringLiteral("6B-問4") << QRect(588, 39, 53, 20);
-    QTest::newRow("問題") << Sheet::Booklet << 0 << QStringLiteral("問題") << QRect(0, 0, 325, 20);
-    QTest::newRow("図１") << Sheet::Booklet << 1 << QStringLiteral("図１") << QRect(325, 0, 324, 20);
-}
-
-void TabControlTest::accessibleTabs()
-{
-    QFETCH(Sheet, sheet);
-    QFETCH(int, index);
-    QFETCH(QString, name);
-    QFETCH(QRect, rect);
-
-    auto control = makeControl(sheet);
-    control->move(30, 40);
-    control->show();
-    QVERIFY(QTest::qWaitForWindowExposed(control.get()));
-
-    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(control.get());
-    QVERIFY(list);
-    QCOMPARE(list->role(), QAccessible::PageTabList);
-    QVERIFY(list->childCount() >= control->count());
-
-    QAccessibleInterface *tab = list->child(index);
-    QVERIFY(tab);
-    QCOMPARE(tab->role(), QAccessible::PageTab);
-    QCOMPARE(tab->text(QAccessible::Name), name);
-    QCOMPARE(tab->rect(), QRect(control->mapToGlobal(rect.topLeft()), rect.size()));
-    QCOMPARE(tab->parent(), list);
-    QCOMPARE(list->indexOfChild(tab), index);
-    QCOMPARE(list->childAt(tab->rect().center().x(), tab->rect().center().y()), tab);
-    QCOMPARE(bool(tab->state().selected), index == 0);
-
-    // Pressing the tab through assistive technology chooses it.
-    QAccessibleActionInterface *action = tab->actionInterface();
-    QVERIFY(action);
-    action->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(control->currentIndex(), index);
-    QVERIFY(tab->state().selected);
-
-    // The page's controls stay reachable after the tabs.
-    QAccessibleInterface *page = list->child(control->count() + index);
-    QVERIFY(page);
-    QCOMPARE(page->object(), static_cast<QObject *>(control->page(index)));
-    QCOMPARE(page->text(QAccessible::Name), name);
 }
 
 QTEST_MAIN(TabControlTest)

@@ -21,7 +21,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
     label->setObjectName(name);
     label->setGeometry(geometry);
     label->setFont(font);
-    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setAlignment(alignment | Qt::AlignTop);
     if (background.isValid()) {
         label->setAutoFillBackground(true);
         QPalette palette = label->palette();

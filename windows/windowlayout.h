@@ -17,8 +17,9 @@ constexpr QRect twips(int left, int top, int width, int height)
 // "ＭＳ ゴシック", the layouts' font, at the given size.
 QFont gothicFont(qreal points, bool bold);
 
-// A label of the layouts: its own font and alignment, and an opaque background
-// when one is given (otherwise whatever is behind it shows through).
+// A label of the layouts: its own font and horizontal alignment, the caption drawn
+// from the top of its box, and an opaque background when one is given (otherwise
+// whatever is behind it shows through).
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, const QRect &geometry,
                   const QFont &font, Qt::Alignment alignment, const QColor &background = QColor());
 

@@ -1,14 +1,12 @@
 #include "tabcontrol.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
+#include "tabaccessible.h"
+
 #include <QApplication>
 #include <QFocusEvent>
-#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QShortcut>
 #include <qdrawutil.h>
 
@@ -24,171 +22,6 @@ constexpr int captionMargin = 3;
 // The raised border around the page area.
 constexpr int frameWidth = 2;
 
-class TabAccessible : public QAccessibleInterface, public QAccessibleActionInterface
-{
-public:
-    TabAccessible(TabControl *control, int index)
-        : m_control(control)
-        , m_index(index)
-    {
-    }
-
-    bool isValid() const override { return m_control && m_index < m_control->count(); }
-    QObject *object() const override { return nullptr; }
-    QWindow *window() const override
-    {
-        return m_control ? m_control->window()->windowHandle() : nullptr;
-    }
-
-    QAccessibleInterface *parent() const override
-    {
-        return m_control ? QAccessible::queryAccessibleInterface(m_control.data()) : nullptr;
-    }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (!isValid() || t != QAccessible::Name)
-            return QString();
-        return m_control->tabText(m_index);
-    }
-    void setText(QAccessible::Text, const QString &) override {}
-
-    QRect rect() const override
-    {
-        if (!isValid())
-            return QRect();
-        const QRect local = m_control->tabRect(m_index);
-        return QRect(m_control->mapToGlobal(local.topLeft()), local.size());
-    }
-
-    QAccessible::Role role() const override { return QAccessible::PageTab; }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State state;
-        if (!isValid())
-            return state;
-        state.selectable = true;
-        state.focusable = true;
-        const bool current = m_control->currentIndex() == m_index;
-        state.selected = current;
-        state.focused = current && m_control->hasFocus();
-        state.invisible = !m_control->isVisible();
-        state.disabled = !m_control->isEnabled();
-        return state;
-    }
-
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::ActionInterface)
-            return static_cast<QAccessibleActionInterface *>(this);
-        return nullptr;
-    }
-
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString &name) override
-    {
-        if (name == pressAction() && isValid())
-            m_control->setCurrentIndex(m_index);
-    }
-    QStringList keyBindingsForAction(const QString &) const override { return {}; }
-
-private:
-    QPointer<TabControl> m_control;
-    int m_index = 0;
-};
-
-// The control's children for assistive technology: its tabs first, then the pages
-// (which lead on to the controls placed on them).
-class TabControlAccessible : public QAccessibleWidget
-{
-public:
-    explicit TabControlAccessible(TabControl *control)
-        : QAccessibleWidget(control, QAccessible::PageTabList)
-    {
-    }
-
-    ~TabControlAccessible() override
-    {
-        for (QAccessible::Id id : std::as_const(m_tabIds))
-            QAccessible::deleteAccessibleInterface(id);
-    }
-
-    int childCount() const override { return control()->count() + QAccessibleWidget::childCount(); }
-
-    QAccessibleInterface *child(int index) const override
-    {
-        const int tabs = control()->count();
-        if (index < 0)
-            return nullptr;
-        if (index >= tabs)
-            return QAccessibleWidget::child(index - tabs);
-        auto id = m_tabIds.constFind(index);
-        if (id == m_tabIds.constEnd())
-            id = m_tabIds.insert(index, QAccessible::registerAccessibleInterface(new TabAccessible(control(), index)));
-        return QAccessible::accessibleInterface(*id);
-    }
-
-    int indexOfChild(const QAccessibleInterface *child) const override
-    {
-        if (!child)
-            return -1;
-        if (child->role() == QAccessible::PageTab) {
-            const QAccessible::Id id = QAccessible::uniqueId(const_cast<QAccessibleInterface *>(child));
-            for (auto it = m_tabIds.constBegin(); it != m_tabIds.constEnd(); ++it) {
-                if (it.value() == id)
-                    return it.key();
-            }
-        }
-        const int index = QAccessibleWidget::indexOfChild(child);
-        return index < 0 ? -1 : control()->count() + index;
-    }
-
-    QAccessibleInterface *childAt(int x, int y) const override
-    {
-        const int tab = control()->tabAt(control()->mapFromGlobal(QPoint(x, y)));
-        if (tab >= 0)
-            return child(tab);
-        return QAccessibleWidget::childAt(x, y);
-    }
-
-    QAccessibleInterface *focusChild() const override
-    {
-        if (control()->hasFocus() && control()->currentIndex() >= 0)
-            return child(control()->currentIndex());
-        return QAccessibleWidget::focusChild();
-    }
-
-private:
-    TabControl *control() const { return static_cast<TabControl *>(widget()); }
-
-    mutable QHash<int, QAccessible::Id> m_tabIds;
-};
-
-QAccessibleInterface *accessibleFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String("TabControl") && object && object->isWidgetType())
-        return new TabControlAccessible(static_cast<TabControl *>(object));
-    return nullptr;
-}
-
-// "&" marks a mnemonic in a caption; "&&" is a literal ampersand.
-QString withoutMnemonic(const QString &caption)
-{
-    QString plain;
-    plain.reserve(caption.size());
-    for (int i = 0; i < caption.size(); ++i) {
-        if (caption.at(i) == QLatin1Char('&') && i + 1 < caption.size())
-            ++i;
-        plain.append(caption.at(i));
-    }
-    return plain;
-}
-
 } // namespace
 
 TabControl::TabControl(int tabsPerRow, qreal rowHeight, QWidget *parent)
@@ -196,11 +29,7 @@ TabControl::TabControl(int tabsPerRow, qreal rowHeight, QWidget *parent)
     , m_tabsPerRow(std::max(1, tabsPerRow))
     , m_rowHeight(std::max<qreal>(1, rowHeight))
 {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(accessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled)
+    installTabControlAccessibility();
 
     setFocusPolicy(Qt::StrongFocus);
 
@@ -244,8 +73,8 @@ int TabControl::addPage(const QString &caption)
 {
     auto *page = new QWidget(this);
     page->setObjectName(caption);
-    page->setAccessibleName(withoutMnemonic(caption));
-    m_tabs.append({caption, page});
+    page->setAccessibleName(caption);
+    m_tabs.append({caption, QString(), page});
     const int index = int(m_tabs.size()) - 1;
 
     placePages();
@@ -270,7 +99,20 @@ QWidget *TabControl::page(int index) const
 
 QString TabControl::tabText(int index) const
 {
-    return index >= 0 && index < count() ? withoutMnemonic(m_tabs.at(index).caption) : QString();
+    return index >= 0 && index < count() ? m_tabs.at(index).caption : QString();
+}
+
+void TabControl::setTabDescription(int index, const QString &description)
+{
+    if (index < 0 || index >= count() || m_tabs.at(index).description == description)
+        return;
+    m_tabs[index].description = description;
+    notifyDescriptionChanged(index);
+}
+
+QString TabControl::tabDescription(int index) const
+{
+    return index >= 0 && index < count() ? m_tabs.at(index).description : QString();
 }
 
 int TabControl::currentIndex() const
@@ -314,11 +156,6 @@ int TabControl::rowCount() const
     return currentGeometry().rows;
 }
 
-int TabControl::tabsPerRow() const
-{
-    return m_tabsPerRow;
-}
-
 int TabControl::tabAt(const QPoint &pos) const
 {
     const TabGeometry geometry = currentGeometry();
@@ -345,7 +182,7 @@ QSize TabControl::sizeHint() const
     const QFontMetrics metrics = fontMetrics();
     int widest = 0;
     for (const Tab &tab : m_tabs)
-        widest = std::max(widest, metrics.horizontalAdvance(withoutMnemonic(tab.caption)));
+        widest = std::max(widest, metrics.horizontalAdvance(tab.caption));
     const int tabWidth = widest + 2 * (captionMargin + tabRaise) + 4;
     const int width = tabWidth * m_tabsPerRow;
     const int strip = layoutTabs(width, count(), m_tabsPerRow, m_rowHeight).stripHeight;
@@ -423,16 +260,16 @@ void TabControl::paintTab(QPainter &painter, const TabGeometry &geometry, int in
     const int captionTop = cell.top() + tabRaise + (current ? 0 : 1);
     const QRect captionArea(QPoint(left + captionMargin, captionTop),
                             QPoint(right - captionMargin, captionTop + cell.height() - tabRaise - 1));
-    const QString caption = fontMetrics().elidedText(withoutMnemonic(m_tabs.at(index).caption),
+    const QString caption = fontMetrics().elidedText(m_tabs.at(index).caption,
                                                      Qt::ElideRight, captionArea.width());
     painter.setPen(pal.color(QPalette::WindowText));
     painter.drawText(captionArea, Qt::AlignCenter | Qt::TextSingleLine, caption);
 
-    // A dotted rectangle of our own: some styles draw theirs only after keyboard use,
+    // A focus rectangle of our own, solid in the caption's colour so it stands out
+    // from the tab (well over 3:1): some styles draw theirs only after keyboard use,
     // but a click on a tab should show just as clearly where the keys will act.
     if (current && hasFocus()) {
-        QPen dotted(pal.color(QPalette::WindowText), 1, Qt::DotLine);
-        painter.setPen(dotted);
+        painter.setPen(QPen(pal.color(QPalette::WindowText), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRect(QPoint(left + captionMargin, top + 2), QPoint(right - captionMargin - 1, cell.bottom())));
     }
@@ -546,18 +383,4 @@ QWidget *TabControl::firstFocusableOn(QWidget *page) const
             return w;
     }
     return nullptr;
-}
-
-void TabControl::notifyAccessibility(int index)
-{
-    if (index < 0 || !QAccessible::isActive())
-        return;
-    if (hasFocus()) {
-        QAccessibleEvent focusEvent(this, QAccessible::Focus);
-        focusEvent.setChild(index);
-        QAccessible::updateAccessibility(&focusEvent);
-    }
-    QAccessibleEvent selectionEvent(this, QAccessible::Selection);
-    selectionEvent.setChild(index);
-    QAccessible::updateAccessibility(&selectionEvent);
 }

@@ -23,9 +23,9 @@ struct TabGeometry
 // tab control's top-left corner, as the window layouts give them; it is shown only
 // while its tab is current.
 //
-// Accessibility: the control reports its tabs as children of role PageTab named by
-// their captions. Check boxes on the pages are named by the window that builds them
-// ("<tab caption> <box caption>").
+// Accessibility (tabaccessible.cpp): the control reports its tabs as children of role
+// PageTab named by their captions and described by setTabDescription(). Check boxes
+// on the pages are named by the window that builds them ("<tab caption> <box caption>").
 class TabControl : public QWidget
 {
     Q_OBJECT
@@ -43,6 +43,9 @@ public:
     int count() const;
     QWidget *page(int index) const;
     QString tabText(int index) const;
+    // What assistive technology says about a tab besides its caption.
+    void setTabDescription(int index, const QString &description);
+    QString tabDescription(int index) const;
 
     int currentIndex() const;
     void setCurrentIndex(int index);
@@ -50,7 +53,6 @@ public:
     // Where tab index is drawn, in the control's coordinates.
     QRect tabRect(int index) const;
     int rowCount() const;
-    int tabsPerRow() const;
     // The tab under pos, or -1.
     int tabAt(const QPoint &pos) const;
 
@@ -76,6 +78,7 @@ private:
     struct Tab
     {
         QString caption;
+        QString description;
         QWidget *page = nullptr;
     };
 
@@ -85,6 +88,7 @@ private:
     void stepPage(int step);
     QWidget *firstFocusableOn(QWidget *page) const;
     void notifyAccessibility(int index);
+    void notifyDescriptionChanged(int index);
 
     QList<Tab> m_tabs;
     int m_tabsPerRow = 1;
