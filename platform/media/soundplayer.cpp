@@ -1,5 +1,7 @@
 #include "soundplayer.h"
 
+#include "soundserverprobe.h"
+
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QBuffer>
@@ -96,12 +98,11 @@ void SoundPlayer::stop()
 
 void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
 {
-    // The first call connects to the sound server; with a wedged server it waits here.
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (startBy.hasExpired()) {
-        emit failed(m_generation, QStringLiteral("音声の出力装置が応答しないため、音を鳴らしませんでした"));
+    if (!soundServerAnswers(startBy)) {
+        emit failed(m_generation, QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
         return;
     }
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
         emit failed(m_generation, QStringLiteral("音声の出力装置がありません"));
         return;

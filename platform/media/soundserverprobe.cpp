@@ -1,0 +1,43 @@
+#include "soundserverprobe.h"
+
+#include <pulse/context.h>
+#include <pulse/mainloop.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// Runs the loop until the context is ready, has failed, or the deadline has passed.
+bool waitUntilReady(pa_mainloop *loop, pa_context *context, QDeadlineTimer deadline)
+{
+    for (;;) {
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY)
+            return true;
+        if (!PA_CONTEXT_IS_GOOD(state) || deadline.hasExpired())
+            return false;
+        const qint64 leftUs = std::clamp<qint64>(deadline.remainingTimeNSecs() / 1000, 0, INT_MAX);
+        if (pa_mainloop_prepare(loop, int(leftUs)) < 0 || pa_mainloop_poll(loop) < 0
+            || pa_mainloop_dispatch(loop) < 0)
+            return false;
+    }
+}
+
+} // namespace
+
+bool soundServerAnswers(QDeadlineTimer deadline)
+{
+    pa_mainloop *loop = pa_mainloop_new();
+    if (!loop)
+        return false;
+    bool ready = false;
+    if (pa_context *context = pa_context_new(pa_mainloop_get_api(loop), "nihonshib")) {
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0)
+            ready = waitUntilReady(loop, context, deadline);
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+    pa_mainloop_free(loop);
+    return ready;
+}
