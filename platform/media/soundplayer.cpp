@@ -24,9 +24,11 @@ void stopAudioThread()
 {
     if (!sharedAudioThread)
         return;
+    cancelSoundServerQuestions();
     sharedAudioThread->quit();
-    // Stuck in a call to a wedged sound server: the thread keeps its QThread (reachable
-    // through sharedAudioThread) and ends with the process.
+    // Still stuck inside the audio library on a sound server that stopped answering after
+    // it was asked: the thread keeps its QThread (reachable through sharedAudioThread)
+    // and ends with the process.
     if (!sharedAudioThread->wait(QDeadlineTimer(stopWaitMs)))
         return;
     delete sharedAudioThread;

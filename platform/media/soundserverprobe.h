@@ -9,3 +9,7 @@
 // our own, keeps Qt Multimedia away from such a server. A server that is not running
 // is not started for us.
 bool soundServerAnswers(QDeadlineTimer deadline);
+
+// Ends a question being asked in another thread at once (as if unanswered), and every
+// later one: the program is closing. Safe to call from any thread.
+void cancelSoundServerQuestions();
