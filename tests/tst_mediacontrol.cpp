@@ -84,6 +84,7 @@ private slots:
 
     void decodesWaveFlavours_data();
     void decodesWaveFlavours();
+    void floatSamplesAreClipped();
     void refusesBadFiles_data();
     void refusesBadFiles();
     void repeatedOpenReadsOnce_data();
@@ -167,6 +168,23 @@ void tst_MediaControl::decodesWaveFlavours()
              qPrintable(QString::number(sound.frameCount())));
     const double heard = rms16(sound.samples);
     QVERIFY2(std::abs(heard - level) < 600.0, qPrintable(QString::number(heard)));
+}
+
+void tst_MediaControl::floatSamplesAreClipped()
+{
+    const WaveShape shape{tagFloat, 32};
+    QByteArray data;
+    for (double value : {2.0, -2.0, std::nan(""), 0.5})
+        data.append(encodeSample(value, shape));
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data))));
+
+    MediaControl control;
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    QVERIFY(control.isOpen());
+    const auto *samples = reinterpret_cast<const qint16 *>(control.sound().samples.constData());
+    QCOMPARE(QList<qint16>(samples, samples + control.sound().frameCount()), (QList<qint16>{32767, -32768, 0, 16384}));
 }
 
 void tst_MediaControl::refusesBadFiles_data()

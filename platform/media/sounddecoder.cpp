@@ -109,8 +109,11 @@ sf_count_t readAsInt16(SNDFILE *file, const SF_INFO &info, QByteArray *samples)
         const sf_count_t got = sf_readf_float(file, block.data(), std::min(blockFrames, info.frames - done));
         if (got <= 0)
             break;
-        for (sf_count_t i = 0; i < got * info.channels; ++i)
-            *out++ = qint16(std::lround(std::clamp(block[size_t(i)] * 32768.0f, -32768.0f, 32767.0f)));
+        for (sf_count_t i = 0; i < got * info.channels; ++i) {
+            const float value = block[size_t(i)];
+            // A float file may hold NaN; it plays as silence.
+            *out++ = std::isnan(value) ? 0 : qint16(std::lround(std::clamp(value * 32768.0f, -32768.0f, 32767.0f)));
+        }
         done += got;
     }
     samples->truncate(qsizetype(done) * info.channels * qsizetype(sizeof(qint16)));
