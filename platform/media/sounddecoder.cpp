@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -20,80 +21,20 @@ namespace {
 // well the file packs them: an ADPCM file at the size limit would decode to four times that.
 constexpr sf_count_t maxSamples = maxSoundFileBytes;
 
-// libsndfile reads from memory through these callbacks.
-struct MemoryReader
+struct FileDescriptor
 {
-    const QByteArray *bytes = nullptr;
-    sf_count_t position = 0;
-
-    static sf_count_t length(void *self) { return static_cast<MemoryReader *>(self)->bytes->size(); }
-
-    static sf_count_t seek(sf_count_t offset, int whence, void *self)
+    int fd = -1;
+    ~FileDescriptor()
     {
-        auto *reader = static_cast<MemoryReader *>(self);
-        const sf_count_t base = whence == SEEK_CUR ? reader->position
-                              : whence == SEEK_END ? reader->bytes->size()
-                                                   : 0;
-        const sf_count_t target = base + offset;
-        if (target < 0)
-            return -1;
-        reader->position = target;
-        return target;
+        if (fd >= 0)
+            ::close(fd);
     }
-
-    static sf_count_t read(void *to, sf_count_t count, void *self)
-    {
-        auto *reader = static_cast<MemoryReader *>(self);
-        const sf_count_t left = std::max<sf_count_t>(0, reader->bytes->size() - reader->position);
-        const sf_count_t taken = std::clamp<sf_count_t>(count, 0, left);
-        if (taken > 0)
-            std::memcpy(to, reader->bytes->constData() + reader->position, size_t(taken));
-        reader->position += taken;
-        return taken;
-    }
-
-    static sf_count_t write(const void *, sf_count_t, void *) { return 0; }
-    static sf_count_t tell(void *self) { return static_cast<MemoryReader *>(self)->position; }
 };
 
 struct SndfileCloser
 {
     void operator()(SNDFILE *file) const { sf_close(file); }
 };
-
-// The file's bytes, or nothing (and why) if it is not a regular file within the size limit.
-std::optional<QByteArray> readRegularFile(const QString &path, QString *error)
-{
-    // Non-blocking, so that opening a pipe returns at once instead of waiting for a writer;
-    // what was opened is then checked, not what the name pointed at a moment before.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *error = QStringLiteral("開けません: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return std::nullopt;
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        *error = QStringLiteral("開けません: %1").arg(file.errorString());
-        return std::nullopt;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        *error = QStringLiteral("通常のファイルではありません");
-        return std::nullopt;
-    }
-    if (status.st_size > maxSoundFileBytes) {
-        *error = QStringLiteral("大きすぎます (%1 バイト)").arg(qint64(status.st_size));
-        return std::nullopt;
-    }
-    // One byte more than allowed shows a file that grew since fstat.
-    QByteArray bytes = file.read(maxSoundFileBytes + 1);
-    if (bytes.size() > maxSoundFileBytes) {
-        *error = QStringLiteral("大きすぎます");
-        return std::nullopt;
-    }
-    return bytes;
-}
 
 // Reads every frame as floats in [-1, 1] (whatever the file stores) and keeps them as
 // 16-bit samples, clipping what lies beyond full scale. Fewer frames than the header
@@ -120,33 +61,8 @@ sf_count_t readAsInt16(SNDFILE *file, const SF_INFO &info, QByteArray *samples)
     return done;
 }
 
-} // namespace
-
-qsizetype DecodedSound::frameCount() const
+std::optional<DecodedSound> decode(SNDFILE *file, const SF_INFO &info, QString *error)
 {
-    return channels > 0 ? samples.size() / qsizetype(sizeof(qint16)) / channels : 0;
-}
-
-qint64 DecodedSound::durationMs() const
-{
-    return sampleRate > 0 ? qint64(frameCount()) * 1000 / sampleRate : 0;
-}
-
-std::optional<DecodedSound> decodeSound(const QByteArray &bytes, QString *error)
-{
-    if (bytes.isEmpty()) {
-        *error = QStringLiteral("ファイルが空です");
-        return std::nullopt;
-    }
-    MemoryReader reader{&bytes};
-    SF_VIRTUAL_IO io{&MemoryReader::length, &MemoryReader::seek, &MemoryReader::read, &MemoryReader::write,
-                     &MemoryReader::tell};
-    SF_INFO info{};
-    const std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &reader));
-    if (!file) {
-        *error = QStringLiteral("音声ファイルとして読めません (%1)").arg(QString::fromUtf8(sf_strerror(nullptr)));
-        return std::nullopt;
-    }
     // The sound is a wave file: other formats the library also reads are not taken for one.
     const int container = info.format & SF_FORMAT_TYPEMASK;
     if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64) {
@@ -164,18 +80,52 @@ std::optional<DecodedSound> decodeSound(const QByteArray &bytes, QString *error)
     DecodedSound sound;
     sound.sampleRate = info.samplerate;
     sound.channels = info.channels;
-    const sf_count_t frames = readAsInt16(file.get(), info, &sound.samples);
-    if (frames < 1) {
+    if (readAsInt16(file, info, &sound.samples) < 1) {
         *error = QStringLiteral("音声データがありません");
         return std::nullopt;
     }
     return sound;
 }
 
+} // namespace
+
+qsizetype DecodedSound::frameCount() const
+{
+    return channels > 0 ? samples.size() / qsizetype(sizeof(qint16)) / channels : 0;
+}
+
+qint64 DecodedSound::durationMs() const
+{
+    return sampleRate > 0 ? qint64(frameCount()) * 1000 / sampleRate : 0;
+}
+
 std::optional<DecodedSound> decodeSoundFile(const QString &path, QString *error)
 {
-    const std::optional<QByteArray> bytes = readRegularFile(path, error);
-    if (!bytes)
+    // Non-blocking, so that opening a pipe returns at once instead of waiting for a writer;
+    // what was opened is then checked, not what the name pointed at a moment before.
+    const FileDescriptor opened{::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (opened.fd < 0) {
+        *error = QStringLiteral("開けません: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return std::nullopt;
-    return decodeSound(*bytes, error);
+    }
+    struct stat status {};
+    if (::fstat(opened.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        *error = QStringLiteral("通常のファイルではありません");
+        return std::nullopt;
+    }
+    if (status.st_size == 0) {
+        *error = QStringLiteral("ファイルが空です");
+        return std::nullopt;
+    }
+    if (status.st_size > maxSoundFileBytes) {
+        *error = QStringLiteral("大きすぎます (%1 バイト)").arg(qint64(status.st_size));
+        return std::nullopt;
+    }
+    SF_INFO info{};
+    const std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_fd(opened.fd, SFM_READ, &info, SF_FALSE));
+    if (!file) {
+        *error = QStringLiteral("音声ファイルとして読めません (%1)").arg(QString::fromUtf8(sf_strerror(nullptr)));
+        return std::nullopt;
+    }
+    return decode(file.get(), info, error);
 }

@@ -28,6 +28,3 @@ inline constexpr qint64 maxSoundFileBytes = 50 * 1024 * 1024;
 // that name cannot keep us waiting. Data cut short by the end of the file plays as far
 // as it goes. On failure returns nothing and says why in *error.
 std::optional<DecodedSound> decodeSoundFile(const QString &path, QString *error);
-
-// The same decoding, for bytes already in memory.
-std::optional<DecodedSound> decodeSound(const QByteArray &bytes, QString *error);
