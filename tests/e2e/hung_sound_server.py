@@ -25,11 +25,12 @@ import student_run as run
 from student_run import Failure, log
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
-# The timer ticks once a second; the tick after the clock moves must show 0:00, and
-# the window must have painted it within the second after that.
-TIME_UP_WITHIN = 2.0
-# A click on 得　点 is handled at once; this leaves room for a busy machine.
-SCORE_WITHIN = 1.0
+# These catch a frozen window (half a minute with a server like this), not speed: the
+# timer ticks once a second, the tick after the clock moves must show 0:00 and the
+# window paint it within the second after; a click on 得　点 is handled at once. Each
+# leaves half a second for a busy machine.
+TIME_UP_WITHIN = 2.5
+SCORE_WITHIN = 1.5
 EXIT_WITHIN = 2.0
 
 
