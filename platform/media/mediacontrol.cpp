@@ -20,7 +20,9 @@ MediaControl::MediaControl(QWidget *parent)
 
 MediaControl::~MediaControl()
 {
-    // Posted, not done here: the audio thread may be stuck on the sound server.
+    // Posted, not done here: the audio thread may be busy with the sound server. A
+    // deferred delete (unlike a queued call) is carried out even when the thread is
+    // told to stop before it gets to it.
     if (m_player)
         m_player->deleteLater();
 }
