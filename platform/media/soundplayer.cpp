@@ -131,9 +131,11 @@ void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
     buffer->open(QIODevice::ReadOnly);
     m_sink = sink;
     m_startAnnounced = false;
-    // Queued: a report must never reach us while the sink is still inside start().
+    // Queued: a report must never reach us while the sink is still inside start(). Reports
+    // still queued from a sink already let go are told apart by their generation.
     connect(
-        sink, &QAudioSink::stateChanged, this, [this, sink](QAudio::State state) { onSinkState(sink, state); },
+        sink, &QAudioSink::stateChanged, this,
+        [this, generation = m_generation](QAudio::State state) { onSinkState(generation, state); },
         Qt::QueuedConnection);
     sink->start(buffer);
     if (sink->state() == QAudio::StoppedState || sink->error() != QAudio::NoError) {
@@ -142,9 +144,9 @@ void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
     }
 }
 
-void SoundPlayer::onSinkState(QAudioSink *sink, QAudio::State state)
+void SoundPlayer::onSinkState(quint64 generation, QAudio::State state)
 {
-    if (sink != m_sink)
+    if (!m_sink || generation != m_generation)
         return;
     switch (state) {
     case QAudio::ActiveState:

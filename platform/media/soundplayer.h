@@ -36,7 +36,7 @@ signals:
 
 private:
     void start(const DecodedSound &sound, QDeadlineTimer startBy);
-    void onSinkState(QAudioSink *sink, QAudio::State state);
+    void onSinkState(quint64 generation, QAudio::State state);
     void finish();
     void release();
 
