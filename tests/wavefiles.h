@@ -12,16 +12,13 @@ namespace wavefile {
 
 inline constexpr quint16 tagPcm = 1;
 inline constexpr quint16 tagFloat = 3;
-inline constexpr quint16 tagExtensible = 0xFFFE;
 
 struct WaveShape
 {
     quint16 tag = tagPcm;
-    int bits = 16;          // bits per sample as stored (the container)
-    int validBits = 0;      // extensible only; 0 means the same as bits
+    int bits = 16;
     int channels = 1;
     int rate = 44100;
-    bool extensible = false;
 };
 
 inline void putLe16(QByteArray &out, quint16 value)
@@ -66,19 +63,12 @@ inline QByteArray fmtBody(const WaveShape &shape)
 {
     const int container = (shape.bits + 7) / 8;
     QByteArray body;
-    putLe16(body, shape.extensible ? tagExtensible : shape.tag);
+    putLe16(body, shape.tag);
     putLe16(body, quint16(shape.channels));
     putLe32(body, quint32(shape.rate));
     putLe32(body, quint32(shape.rate * shape.channels * container));
     putLe16(body, quint16(shape.channels * container));
     putLe16(body, quint16(shape.bits));
-    if (shape.extensible) {
-        putLe16(body, 22);
-        putLe16(body, quint16(shape.validBits ? shape.validBits : shape.bits));
-        putLe32(body, shape.channels == 1 ? 0x4 : 0x3);
-        putLe32(body, shape.tag);
-        body.append(QByteArray::fromHex("000010008000" "00aa00389b71"));
-    }
     return body;
 }
 
@@ -96,17 +86,15 @@ inline QByteArray encodeSample(double value, const WaveShape &shape)
         }
         return out;
     }
-    const int valid = shape.validBits ? shape.validBits : shape.bits;
     const int container = (shape.bits + 7) / 8;
-    const double top = std::ldexp(1.0, valid - 1);
+    const double top = std::ldexp(1.0, shape.bits - 1);
     qint64 level = std::llround(value * top);
     level = std::clamp<qint64>(level, qint64(-top), qint64(top) - 1);
     if (container == 1) {
         out.append(char(quint8(level + 128)));
         return out;
     }
-    // Left-justified in the container, as extensible files with fewer valid bits store it.
-    const quint64 stored = quint64(level) << (container * 8 - valid);
+    const quint64 stored = quint64(level) << (container * 8 - shape.bits);
     for (int i = 0; i < container; ++i)
         out.append(char((stored >> (8 * i)) & 0xFF));
     return out;

@@ -6,7 +6,7 @@ set -euo pipefail
 build_and_run=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev libqt6multimedia6
-    libsndfile1-dev
+    libsndfile1-dev libpulse-dev
     fonts-ipafont-gothic fonts-ipafont-mincho
 )
 testing=(

@@ -1,41 +1,12 @@
 #pragma once
 
-#include <QAudio>
-#include <QAudioFormat>
+#include "sounddecoder.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
 
-#include <optional>
-#include <vector>
-
-class QAudioDevice;
-class QAudioSink;
-class QTimer;
-
-// A wave file decoded to interleaved 16-bit samples at the file's own rate and
-// channel count; conversion to what the audio device takes happens only at Play.
-struct WaveSound
-{
-    int sampleRate = 0;
-    int channels = 0;
-    std::vector<qint16> samples;
-
-    qsizetype frameCount() const { return channels > 0 ? qsizetype(samples.size()) / channels : 0; }
-};
-
-// Decodes RIFF/WAVE: PCM 8 (unsigned), 16, 24 and 32 bits, IEEE float 32 and 64 bits,
-// plain or WAVE_FORMAT_EXTENSIBLE, mono or stereo. Data cut short by the end of the
-// file is kept as far as it goes. On failure returns nothing and says why in *error.
-std::optional<WaveSound> decodeWave(const QByteArray &bytes, QString *error);
-
-// The sound from frame fromFrame on, converted to format's sample type, channel
-// count and rate (linear interpolation when the rate differs).
-QByteArray renderWave(const WaveSound &sound, qsizetype fromFrame, const QAudioFormat &format);
-
-// The file's own rate and channels as 16-bit samples if the device takes that,
-// otherwise the device's preferred format.
-QAudioFormat outputFormatFor(const WaveSound &sound, const QAudioDevice &device);
+class SoundPlayer;
 
 // The media device that plays the time-up sound: it takes a wave file's name and the
 // commands "Open", "Prev" (back to the start) and "Play". It sits hidden in its window.
@@ -43,8 +14,11 @@ QAudioFormat outputFormatFor(const WaveSound &sound, const QAudioDevice &device)
 // command is dropped and error() says why.
 //
 // Open reads the file only when its path, size or times differ from the sound already
-// open; a failed Open leaves the sound that was open before. Play while playing starts
-// again from the beginning. No file is ever written.
+// open; a failed Open leaves the sound that was open before. Nothing touches the audio
+// device before the first Play. Play returns at once: the sound is played by a
+// SoundPlayer in the audio thread, so a sound server that is slow or never answers
+// cannot hold up the window; a sound that cannot start within startWithinMs is skipped.
+// Play while playing starts again from the beginning. No file is ever written.
 class MediaControl : public QWidget
 {
     Q_OBJECT
@@ -54,7 +28,6 @@ public:
     ~MediaControl() override;
 
     void setFileName(const QString &fileName);
-    QString fileName() const;
 
     // "Open", "Prev" or "Play"; any other command is ignored.
     void setCommand(const QString &command);
@@ -64,11 +37,10 @@ public:
 
     // What Open decoded last, and how many times Open has actually read a file:
     // the tests watch these to see that an unchanged file is not read again.
-    const WaveSound &sound() const;
+    const DecodedSound &sound() const;
     int readCount() const;
 
-    // Files larger than this are refused rather than read.
-    static constexpr qint64 maxFileBytes = 50 * 1024 * 1024;
+    static constexpr int startWithinMs = 5000;
 
 signals:
     void playStarted();
@@ -87,15 +59,16 @@ private:
     };
 
     void open();
+    void load(const FileIdentity &identity);
     void rewind();
     void play();
-    void fail(const QString &message);
-    void onSinkState(QAudio::State state);
-    void finishPlayback();
-    void releaseSink();
+    SoundPlayer *player();
+    void onStarted(quint64 generation);
+    void onFinished(quint64 generation);
+    void onFailed(quint64 generation, const QString &message);
 
     QString m_fileName;
-    WaveSound m_sound;
+    DecodedSound m_sound;
     bool m_open = false;
     FileIdentity m_openIdentity;
     FileIdentity m_failedIdentity;
@@ -104,13 +77,12 @@ private:
     // Bumped at each successful decode, so a playback that outlives its sound leaves the new one alone.
     quint64 m_soundGeneration = 0;
     quint64 m_playingSoundGeneration = 0;
-    qsizetype m_position = 0;
+    // Played to its end: nothing is left to play until Prev.
+    bool m_atEnd = false;
 
-    QAudioSink *m_sink = nullptr;
-    // Bumped whenever a playback ends, so late state reports from an old sink are ignored.
+    // Lives in the audio thread; made at the first Play, deleted there after us.
+    SoundPlayer *m_player = nullptr;
+    // Bumped at each Play and Prev, so reports about an earlier playback are ignored.
     quint64 m_playGeneration = 0;
-    bool m_startAnnounced = false;
-    // The sink reports idle once it has handed the last bytes to the server, which still
-    // has its buffer to play; this waits that out before the device is closed.
-    QTimer *m_drainTimer = nullptr;
+    bool m_playing = false;
 };

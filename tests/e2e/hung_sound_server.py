@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""Time-up with a sound server that accepts the connection and never answers.
+
+Runs the built program under its own Xvfb with PULSE_SERVER pointing at a stub: a
+Unix socket that takes every connection and never says a word (autospawn off, so no
+real server is started instead). libfaketime moves the program's clocks an hour on
+after スタート, through its timestamp file. The window must show 0:00 at the tick
+that follows, answer a click on 得　点 with the score, and end promptly on
+ゲーム › 終了, while the program's connection to the sound server still hangs.
+
+Usage: hung_sound_server.py <program> <output folder>
+"""
+
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import student_run as run
+from student_run import Failure, log
+
+FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+# These catch a frozen window (half a minute with a server like this), not speed: the
+# timer ticks once a second, the tick after the clock moves must show 0:00 and the
+# window paint it within the second after; a click on 得　点 is handled at once. Each
+# leaves half a second for a busy machine.
+TIME_UP_WITHIN = 2.5
+SCORE_WITHIN = 1.5
+EXIT_WITHIN = 2.0
+
+
+class HungServer:
+    """A Unix socket that accepts connections and never answers; it counts them."""
+
+    def __init__(self, path):
+        self.connections = []
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(path)
+        self.listener.listen(16)
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            self.connections.append(connection)
+
+    def close(self):
+        self.listener.close()
+        for connection in self.connections:
+            connection.close()
+
+
+def label_crop(shot, x, y, place):
+    left, top, w, h = place
+    return list(shot.pixels(x + left, y + top, w, h))
+
+
+def shows_within(screen, name, what, test, since, within):
+    """Screenshots until test(shot) holds. A screenshot begun more than `within` seconds
+    after `since` that does not show it fails: what it waits for came too late."""
+    while True:
+        began = time.monotonic()
+        if test(screen.shoot(name)):
+            log("%s showed within %.2f s" % (what, time.monotonic() - since))
+            return
+        if began - since > within:
+            raise Failure("%s had not shown in a screenshot begun %.2f s later" % (what, began - since))
+
+
+def program_environment(display, scratch, socket_path, clock_file):
+    """A fresh user whose sound server is the stub and whose clocks libfaketime moves."""
+    client_conf = os.path.join(scratch, "client.conf")
+    with open(client_conf, "w") as conf:
+        conf.write("autospawn = no\n")
+    home = os.path.join(scratch, "home")
+    os.makedirs(home, mode=0o700)
+    env = dict(os.environ, QT_QPA_PLATFORM="xcb", DISPLAY=display, HOME=home, XDG_RUNTIME_DIR=scratch,
+               PULSE_SERVER="unix:" + socket_path, PULSE_CLIENTCONFIG=client_conf,
+               LD_PRELOAD=FAKETIME_LIBRARY, FAKETIME_TIMESTAMP_FILE=clock_file, FAKETIME_NO_CACHE="1",
+               # The sanitizer build wants to come first; libfaketime only wraps the clock calls.
+               ASAN_OPTIONS=":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"])))
+    for name in ("XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "WAYLAND_DISPLAY"):
+        env.pop(name, None)
+    return env
+
+
+def open_exam_window(screen, process):
+    """The exam window once drawn, and the top left of its client area."""
+    def exam_window():
+        if process.poll() is not None:
+            raise Failure("the program ended at start-up with status %d" % process.returncode)
+        windows = screen.windows(run.EXAM_TITLE)
+        return windows[0] if len(windows) == 1 else None
+
+    exam = run.wait_for("the exam window", exam_window, 30)
+    x, y, _, height = screen.geometry(exam)
+    y += height - run.CLIENT_HEIGHT
+    screen.shoot_until("opened", "the window drawn",
+                       lambda shot: shot.pixel(x + run.POINTS_LABEL[0] + 1, y + run.POINTS_LABEL[1] + 1) == run.PINK,
+                       15)
+    return exam, x, y
+
+
+def time_up_and_score(screen, x, y, clock_file):
+    def centre(place):
+        return x + place[0] + place[2] // 2, y + place[1] + place[3] // 2
+
+    screen.click(*centre(run.START_BUTTON))
+    started = screen.shoot_until(
+        "started", "1:00 after スタート",
+        lambda shot: any(run.is_dark(p) for p in label_crop(shot, x, y, run.REMAINING_TIME_LABEL)))
+    one_hour = label_crop(started, x, y, run.REMAINING_TIME_LABEL)
+
+    # An hour on: the next tick takes the countdown to 0:00 and plays the sound.
+    with open(clock_file, "w") as clock:
+        clock.write("+3600\n")
+    shows_within(screen, "time-up", "0:00", lambda shot: label_crop(shot, x, y, run.REMAINING_TIME_LABEL) != one_hour,
+                 time.monotonic(), TIME_UP_WITHIN)
+
+    score_region = (x + run.SCORE_LABEL_LEFT - 4, y + run.POINTS_LABEL[1], 48, run.POINTS_LABEL[3])
+    screen.click(*centre(run.SCORE_BUTTON))
+    shows_within(screen, "scored", "the score", lambda shot: any(run.is_dark(p) for p in shot.pixels(*score_region)),
+                 time.monotonic(), SCORE_WITHIN)
+
+
+def quit_by_menu(screen, exam, process):
+    screen.focus(exam)
+    screen.keys("alt+g")
+    run.wait_for("the game menu", lambda: len(screen.windows()) > 1, 10)
+    screen.keys("q")
+    chosen = time.monotonic()
+    while process.poll() is None and time.monotonic() - chosen < 10:
+        time.sleep(0.05)
+    took = time.monotonic() - chosen
+    if process.poll() is None:
+        raise Failure("the program still runs 10 seconds after 終了")
+    log("the program ended %.2f s after 終了, status %d" % (took, process.returncode))
+    if process.returncode != 0:
+        raise Failure("the program ended with status %d" % process.returncode)
+    if took > EXIT_WITHIN:
+        raise Failure("the program took %.2f s to end, not within %.1f s" % (took, EXIT_WITHIN))
+
+
+def hung_server_run(program, out_dir, scratch):
+    socket_path = os.path.join(scratch, "native")
+    clock_file = os.path.join(scratch, "clock")
+    with open(clock_file, "w") as clock:
+        clock.write("+0\n")
+    server = HungServer(socket_path)
+    with open(os.path.join(out_dir, "xvfb.log"), "w") as xvfb_log:
+        xvfb, display = run.start_xvfb(xvfb_log)
+    process = None
+    try:
+        screen = run.Screen(display, out_dir)
+        env = program_environment(display, scratch, socket_path, clock_file)
+        with open(os.path.join(out_dir, "program.log"), "w") as program_log:
+            process = subprocess.Popen([program], cwd=scratch, env=env, stdout=program_log, stderr=program_log,
+                                       start_new_session=True)
+        exam, x, y = open_exam_window(screen, process)
+        time_up_and_score(screen, x, y, clock_file)
+        if not server.connections:
+            raise Failure("the program never connected to the sound server")
+        log("the sound server took %d connection(s) and answered none" % len(server.connections))
+        quit_by_menu(screen, exam, process)
+    finally:
+        run.stop(process)
+        run.stop(xvfb)
+        server.close()
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    program = os.path.abspath(sys.argv[1])
+    out_dir = os.path.abspath(sys.argv[2])
+    missing = [tool for tool in run.TOOLS if shutil.which(tool) is None]
+    if missing or not os.path.exists(FAKETIME_LIBRARY):
+        sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing or ["libfaketime"]))
+    os.makedirs(out_dir, exist_ok=True)
+
+    signal.signal(signal.SIGALRM, run.on_deadline)
+    signal.signal(signal.SIGTERM, run.on_deadline)
+    signal.alarm(100)
+    # A short folder: the socket path must fit in 108 bytes.
+    scratch = tempfile.mkdtemp(prefix="nihonshib-hung-", dir="/tmp")
+    try:
+        hung_server_run(program, out_dir, scratch)
+    except Failure as failure:
+        log("FAIL: %s" % failure)
+        log("screenshots and the program's output in " + out_dir)
+        sys.exit(1)
+    finally:
+        signal.alarm(0)
+        shutil.rmtree(scratch, ignore_errors=True)
+    log("PASS")
+
+
+if __name__ == "__main__":
+    main()
