@@ -1,10 +1,14 @@
 #include "appicon.h"
 #include "examwindow.h"
+#include "startupchecks.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    if (!startup::prepare(argc, argv))
+        return 1;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
     QApplication::setWindowIcon(applicationIcon());
