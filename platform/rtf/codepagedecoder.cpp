@@ -120,6 +120,9 @@ QString CodePageDecoder::decode(int codePage, const QByteArray &bytes)
         --inLeft;
         iconv(converter, nullptr, nullptr, nullptr, nullptr);
     }
+    // Vietnamese and Hebrew hold the last letter back for a combining mark that
+    // may follow; the end of the bytes is the end of the text, so let it out.
+    iconv(converter, nullptr, nullptr, &outPos, &outLeft);
     return QString::fromUtf8(out.constData(), outPos - out.constData());
 }
 
