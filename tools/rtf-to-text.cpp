@@ -50,9 +50,10 @@ std::optional<QByteArray> readDocument(const QString &path)
     if (info.st_size > maxDocumentSize)
         return refuse(QStringLiteral("%1 bytes, larger than the 64 MiB this tool reads").arg(info.st_size));
 
-    QByteArray bytes = file.read(maxDocumentSize + 1);
-    if (bytes.size() > maxDocumentSize)
-        return refuse(QStringLiteral("grew beyond 64 MiB while being read"));
+    // One byte more than its size shows whether the file grew while being read.
+    QByteArray bytes = file.read(info.st_size + 1);
+    if (bytes.size() > info.st_size)
+        return refuse(QStringLiteral("it grew while being read"));
     if (file.error() != QFileDevice::NoError)
         return refuse(file.errorString());
     return bytes;
