@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -140,6 +142,29 @@ void keepSessionClean()
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }
 
+void keepFontCachesReadOnly()
+{
+    // The configuration fontconfig would load by itself (FONTCONFIG_FILE or fonts.conf),
+    // less its per-user cache folders: "~/…" and XDG ones. The system's cache folder
+    // stays, read-only to anyone but root; the files included from conf.d are unchanged.
+    // Nothing here may touch the default configuration: loading it scans and caches.
+    FcConfig *config = FcConfigCreate();
+    if (!config)
+        return;
+    FcChar8 *name = FcConfigGetFilename(config, nullptr);
+    QFile file(name ? QFile::decodeName(reinterpret_cast<const char *>(name)) : QString());
+    FcStrFree(name);
+    static const QRegularExpression userCacheFolder(
+        QStringLiteral(R"(<cachedir\s+prefix\s*=\s*["'](xdg|relative)["'][^>]*>[^<]*</cachedir>|<cachedir>\s*~[^<]*</cachedir>)"));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray text = QString::fromUtf8(file.readAll()).remove(userCacheFolder).toUtf8();
+        if (FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8 *>(text.constData()), FcTrue)
+            && FcConfigBuildFonts(config))
+            FcConfigSetCurrent(config);
+    }
+    FcConfigDestroy(config); // the current configuration keeps its own reference
+}
+
 void matchFontsForJapanese()
 {
     // fontconfig takes its language from the locale unless FC_LANG names one:
@@ -214,6 +239,7 @@ bool prepare(int argc, char *argv[])
 {
     keepSessionClean();
     matchFontsForJapanese();
+    keepFontCachesReadOnly();
     if (!displayAvailable(argc, argv))
         return false;
     warnAboutMissingFonts();

@@ -11,6 +11,10 @@ namespace startup {
 // used when the environment lacks it.
 void keepSessionClean();
 
+// fontconfig reads the caches it finds but gets no per-user folder to write
+// new ones in: a font folder without a cache is scanned at each start instead.
+void keepFontCachesReadOnly();
+
 // Font matching follows the language of the text, which here is always
 // Japanese, not the user's locale.
 void matchFontsForJapanese();

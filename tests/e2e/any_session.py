@@ -5,6 +5,7 @@ session <program> <out>: a fresh user with no session bus under Xvfb, quit by �
     no file appears in HOME, the XDG folders, TMPDIR (where Qt and the sound library
     would put what they make in /tmp) or the program folder, and no process carrying
     the run's marker in its environment (a bus daemon would) outlives the program.
+    Nor does a cache appear when fontconfig finds font folders without one.
 locales <program> <out>: the exam window, its ゲーム menu, a verdict and the help window
     under LANG=C, en_US.UTF-8 and ja_JP.UTF-8 are identical pixel for pixel.
 refusals <program> <out>: no display gives status 1 and one message in Japanese and
@@ -81,6 +82,20 @@ def session(program, display, out_dir, scratch):
         os.kill(pid, 15)
     if left or written or process.returncode:
         raise Failure("processes left %s, files written %s, status %d" % (left, written, process.returncode))
+
+    # Font folders without a cache: fontconfig would write one into a per-user folder.
+    config = os.path.join(scratch, "uncached.conf")
+    with open(config, "w") as f:
+        f.write('<fontconfig><dir>/usr/share/fonts</dir><cachedir prefix="xdg">fontconfig</cachedir>'
+                '<cachedir>~/.fontconfig</cachedir></fontconfig>\n')
+    before = snapshot(scratch)
+    process = start(program, dict(env, QT_QPA_PLATFORM="offscreen", FONTCONFIG_FILE=config), out_dir, "uncached-fonts")
+    time.sleep(3)
+    stop(process)
+    written = differences(before, snapshot(scratch))
+    log("uncached fonts: files written %s" % written)
+    if written:
+        raise Failure("with uncached fonts the program wrote %s" % written)
 
 
 def still_shot(screen, name):
