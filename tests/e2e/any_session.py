@@ -130,12 +130,14 @@ def locales(program, display, out_dir, scratch):
             for left, top, w, h in (SCORE_BUTTON, PASS_RATE_BUTTON):
                 screen.click(x + left + w // 2, y + height - CLIENT_HEIGHT + top + h // 2)
             wait_for("the verdict window", lambda: len(screen.windows()) == 2, 10)
+            screen.focus(exam)  # a focused viewer's caret blinks
             shots[locale].append(settled("verdict"))
             screen.focus(exam)
             screen.keys("alt+h")
             time.sleep(0.3)
             screen.keys("a")
             wait_for("the help window", lambda: len(screen.windows()) == 3, 10)
+            screen.focus(exam)
             shots[locale].append(settled("help"))
         finally:
             stop(process)
