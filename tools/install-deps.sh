@@ -6,14 +6,14 @@ set -euo pipefail
 build_and_run=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev libqt6multimedia6
-    libsndfile1-dev libpulse-dev
+    libsndfile1-dev libpulse-dev libxcb1-dev libfontconfig-dev
     fonts-ipafont-gothic fonts-ipafont-mincho
 )
 testing=(
     xvfb xauth xdotool x11-utils imagemagick
     pulseaudio pulseaudio-utils sox
     dpkg-dev file desktop-file-utils fontconfig
-    faketime locales dbus-bin dbus-daemon at-spi2-core python3-pyatspi
+    faketime locales dbus-bin dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
     lintian appstream man-db groff-base
 )
 

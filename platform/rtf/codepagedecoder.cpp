@@ -1,5 +1,6 @@
 #include "codepagedecoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -8,6 +9,13 @@ namespace rtf::detail {
 namespace {
 
 iconv_t invalid() { return iconv_t(-1); }
+
+// Text in a code page iconv cannot decode is read as Windows Latin 1.
+const QByteArray fallbackCharset = QByteArrayLiteral("CP1252");
+
+// Remembered unknown charsets, besides the open converters; small, so a
+// document naming a new code page in every group stays cheap to read.
+constexpr qsizetype maxRemembered = 16;
 
 QByteArray iconvName(int codePage)
 {
@@ -27,10 +35,16 @@ QByteArray iconvName(int codePage)
 
 CodePageDecoder::~CodePageDecoder()
 {
-    for (const auto &entry : m_converters) {
-        if (entry.second != invalid())
-            iconv_close(entry.second);
+    for (const Converter &converter : m_converters) {
+        if (converter.handle != invalid())
+            iconv_close(converter.handle);
     }
+}
+
+qsizetype CodePageDecoder::openConverters() const
+{
+    return std::count_if(m_converters.begin(), m_converters.end(),
+                         [](const Converter &converter) { return converter.handle != invalid(); });
 }
 
 bool CodePageDecoder::isDoubleByte(int codePage)
@@ -106,19 +120,45 @@ QString CodePageDecoder::decode(int codePage, const QByteArray &bytes)
         --inLeft;
         iconv(converter, nullptr, nullptr, nullptr, nullptr);
     }
+    // Vietnamese and Hebrew hold the last letter back for a combining mark that
+    // may follow; the end of the bytes is the end of the text, so let it out.
+    iconv(converter, nullptr, nullptr, &outPos, &outLeft);
     return QString::fromUtf8(out.constData(), outPos - out.constData());
 }
 
 iconv_t CodePageDecoder::converterFor(int codePage)
 {
-    const auto found = m_converters.find(codePage);
-    if (found != m_converters.end())
-        return found->second;
-    iconv_t converter = iconv_open("UTF-8", iconvName(codePage).constData());
+    iconv_t converter = cachedConverter(iconvName(codePage));
     if (converter == invalid())
-        converter = iconv_open("UTF-8", "CP1252");
-    m_converters.emplace(codePage, converter);
+        converter = cachedConverter(fallbackCharset);
     return converter;
+}
+
+// Moves the charset's entry to the front, opening a converter if it has none;
+// the least recently used open converter is closed when too many are open.
+iconv_t CodePageDecoder::cachedConverter(const QByteArray &charset)
+{
+    auto found = std::find_if(m_converters.begin(), m_converters.end(),
+                              [&](const Converter &converter) { return converter.charset == charset; });
+    if (found != m_converters.end()) {
+        std::rotate(m_converters.begin(), found, found + 1);
+        return m_converters.front().handle;
+    }
+
+    const iconv_t opened = iconv_open("UTF-8", charset.constData());
+    const bool full = opened != invalid() ? openConverters() >= maxOpenConverters
+                                          : qsizetype(m_converters.size()) - openConverters() >= maxRemembered;
+    if (full) {
+        // The last entry of the same kind is the least recently used one.
+        const auto sameKind = std::find_if(m_converters.rbegin(), m_converters.rend(), [&](const Converter &c) {
+            return (c.handle != invalid()) == (opened != invalid());
+        });
+        if (sameKind->handle != invalid())
+            iconv_close(sameKind->handle);
+        m_converters.erase(std::next(sameKind).base());
+    }
+    m_converters.insert(m_converters.begin(), Converter{charset, opened});
+    return opened;
 }
 
 } // namespace rtf::detail
