@@ -119,6 +119,26 @@ bool familyInstalled(const char *family)
     return installed;
 }
 
+// The sound library authenticates with a cookie file and, when the user has
+// none, writes a new random one into HOME at the first chime. A cookie read
+// from /dev/urandom is just as random and writes nothing; a server of the same
+// user accepts the connection by its credentials either way. A cookie the
+// user already has, or one named by PULSE_COOKIE, is used as before.
+void keepSoundCookieUnwritten()
+{
+    if (!qEnvironmentVariableIsEmpty("PULSE_COOKIE"))
+        return;
+    const QByteArray home = qgetenv("HOME");
+    QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    if (configHome.isEmpty())
+        configHome = home + "/.config";
+    for (const QByteArray &cookie : {configHome + "/pulse/cookie", home + "/.pulse-cookie"}) {
+        if (QFile::exists(QString::fromLocal8Bit(cookie)))
+            return;
+    }
+    qputenv("PULSE_COOKIE", "/dev/urandom");
+}
+
 } // namespace
 
 void keepSessionClean()
@@ -130,6 +150,8 @@ void keepSessionClean()
         if (isOwnPrivateFolder(loginFolder))
             qputenv("XDG_RUNTIME_DIR", loginFolder);
     }
+
+    keepSoundCookieUnwritten();
 
     // With no address the D-Bus library tries the login's bus socket and then
     // autolaunches a bus. An address no transport accepts makes every connection

@@ -7,8 +7,8 @@ namespace startup {
 
 // Keeps the session as it was: no session bus of our own (the accessibility
 // bridge would otherwise make the D-Bus library launch one, with a file in
-// HOME and daemons that outlive the program), and the login's runtime folder
-// used when the environment lacks it.
+// HOME and daemons that outlive the program), no sound-library cookie written
+// into HOME, and the login's runtime folder used when the environment lacks it.
 void keepSessionClean();
 
 // fontconfig reads the caches it finds but gets no per-user folder to write
