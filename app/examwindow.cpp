@@ -111,6 +111,7 @@ void ExamWindow::buildMenu()
 {
     m_mnuGame = menuBar()->addMenu(QStringLiteral("ゲーム(&G)"));
     m_mnuGame->setObjectName(QStringLiteral("mnuGame"));
+    buildReviewMenuItem();
     m_mnuExit = m_mnuGame->addAction(QStringLiteral("終了(&Q)"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
     connect(m_mnuExit, &QAction::triggered, this, &ExamWindow::mnuExit_Click);
@@ -273,6 +274,7 @@ void ExamWindow::cmdスタート_Click()
     setScoreCaption(QString());
     for (const AnswerPage &page : m_pages)
         page.mark->hide();
+    keepMarking(std::nullopt);
 }
 
 void ExamWindow::tmr時間_Timer()
@@ -309,6 +311,7 @@ QString ExamWindow::AppPath() const
 void ExamWindow::cmd得点_Click()
 {
     std::array<qint32, questionCount + 1> QuestionPoints{};
+    Marking marking;
 
     m_cmdスタート->setEnabled(true);
     m_lbl秒->setText(QString());
@@ -323,6 +326,9 @@ void ExamWindow::cmd得点_Click()
         page.mark->setVisible(correct);
         if (correct)
             QuestionPoints[question] = row.points;
+        for (int box = 1; box <= row.choices; ++box)
+            marking.question(question).setTicked(box, page.boxes[box - 1]->isChecked());
+        marking.question(question).points = QuestionPoints[question];
     }
 
     qint32 ScoreTotal = 0;
@@ -331,6 +337,8 @@ void ExamWindow::cmd得点_Click()
             throw std::overflow_error("score total overflows");
     }
     setScoreCaption(QString::number(ScoreTotal));
+    marking.total = ScoreTotal;
+    keepMarking(marking);
 }
 
 void ExamWindow::cmd合格率_Click()
@@ -376,6 +384,7 @@ void ExamWindow::unloadSecondaryWindows()
     }
     if (m_helpWindow)
         delete m_helpWindow.data();
+    unloadReviewWindow();
 }
 
 VerdictWindow *ExamWindow::verdictWindow(int band) const

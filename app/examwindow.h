@@ -2,6 +2,7 @@
 
 #include "answerkey.h"
 #include "countdown.h"
+#include "marking.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -9,6 +10,7 @@
 #include <QVariant>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -20,6 +22,7 @@ class QTimer;
 class Clock;
 class HelpWindow;
 class MediaControl;
+class ReviewWindow;
 class RichTextView;
 class TabControl;
 class VerdictWindow;
@@ -41,6 +44,7 @@ public:
     void cmd合格率_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
+    void mnuReview_Click();
 
     void PlaySound(const QString &file);
 
@@ -50,6 +54,7 @@ public:
     // The single instances of the secondary windows, null while not loaded.
     VerdictWindow *verdictWindow(int band) const;
     HelpWindow *helpWindow() const;
+    ReviewWindow *reviewWindow() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -69,6 +74,10 @@ private:
     void setTabOrder();
     void setScoreCaption(const QString &caption);
     void unloadSecondaryWindows();
+    // The review (app/examreview.cpp): its menu item, and the marking it shows.
+    void buildReviewMenuItem();
+    void keepMarking(const std::optional<Marking> &marking);
+    void unloadReviewWindow();
     QString AppPath() const;
 
     std::unique_ptr<Clock> m_ownClock;
@@ -83,6 +92,7 @@ private:
     QVariant RemainingTime;
 
     QMenu *m_mnuGame = nullptr;
+    QAction *m_mnuReview = nullptr;
     QAction *m_mnuExit = nullptr;
     QMenu *m_mnuHelp = nullptr;
     QAction *m_mnuAbout = nullptr;
@@ -106,4 +116,7 @@ private:
 
     std::array<QPointer<VerdictWindow>, 6> m_verdictWindows{};
     QPointer<HelpWindow> m_helpWindow;
+    QPointer<ReviewWindow> m_reviewWindow;
+    // What the last press of Score found; none before the first one and after Start.
+    std::optional<Marking> m_lastMarking;
 };
