@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextFrame>
@@ -58,10 +59,8 @@ inline QList<QTextTable *> reviewTables(ReviewWindow *review)
     return tables;
 }
 
-// The row of the review's tables whose first cell reads first, as its cells' text;
-// the table and row are passed out for a look at their formats.
-inline QStringList reviewRow(ReviewWindow *review, const QString &first, QTextTable **table = nullptr,
-                             int *row = nullptr)
+// The row of the review's tables whose first cell reads first, as its cells' text.
+inline QStringList reviewRow(ReviewWindow *review, const QString &first)
 {
     for (QTextTable *t : reviewTables(review)) {
         for (int r = 0; r < t->rows(); ++r) {
@@ -70,12 +69,23 @@ inline QStringList reviewRow(ReviewWindow *review, const QString &first, QTextTa
             QStringList cells;
             for (int c = 0; c < t->columns(); ++c)
                 cells << cellText(t, r, c);
-            if (table)
-                *table = t;
-            if (row)
-                *row = r;
             return cells;
         }
+    }
+    return {};
+}
+
+// A question's line in the review, split into its tab-separated columns (caption,
+// ticks, key, result); block is passed out for its format and the explanation after it.
+inline QStringList questionLine(ReviewWindow *review, const QString &caption, QTextBlock *block = nullptr)
+{
+    QTextDocument *document = reviewViewer(review)->document();
+    for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+        if (!b.text().startsWith(caption + QLatin1Char('\t')))
+            continue;
+        if (block)
+            *block = b;
+        return b.text().split(QLatin1Char('\t'));
     }
     return {};
 }

@@ -28,7 +28,7 @@ void ReviewDataTest::explanationsNameTheKeyedChoice()
     }
 }
 
-// An empty sheet marked: every row shows the key's caption, box and points, its
+// An empty sheet marked: every question's line shows the key's caption, box and points, its
 // explanation, and the section table the key's points.
 void ReviewDataTest::reviewComesFromTheAnswerKey()
 {
@@ -42,12 +42,11 @@ void ReviewDataTest::reviewComesFromTheAnswerKey()
 
     for (int n = 1; n <= questionCount; ++n) {
         const AnswerKeyRow &key = answerKey[size_t(n - 1)];
-        QTextTable *table = nullptr;
-        int row = -1;
-        const QStringList cells = reviewRow(review, answerPageCaption(n), &table, &row);
-        QCOMPARE(cells, (QStringList{answerPageCaption(n), name("無解答"), circledDigit(key.correctBox),
-                                     QStringLiteral("× 0／%1").arg(key.points)}));
-        QCOMPARE(cellText(table, row + 1, 0), explanations.of(n));
+        QTextBlock line;
+        QCOMPARE(questionLine(review, answerPageCaption(n), &line),
+                 (QStringList{answerPageCaption(n), name("あなたの解答　無解答"), name("正解　") + circledDigit(key.correctBox),
+                              QStringLiteral("× 0／%1").arg(key.points)}));
+        QCOMPARE(line.next().text(), explanations.of(n));
     }
     const QStringList subtotals = reviewRow(review, name("得点／配点"));
     for (int section = 1; section <= sectionCount; ++section)

@@ -2,13 +2,14 @@
 
 #include "fontmap.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
 
 namespace {
 
-const QColor wrongRowBackground(255, 224, 224);
+const QColor wrongLineBackground(255, 224, 224);
 const QColor wrongMarkColour(204, 0, 0);
 const QColor headerBackground(232, 232, 232);
 
@@ -22,13 +23,24 @@ QTextCharFormat textFormat(qreal points, bool bold = false, const QColor &colour
     return format;
 }
 
-QTextTableFormat tableFormat(const QList<qreal> &percentages)
+QTextBlockFormat questionLineFormat(bool right)
+{
+    QTextBlockFormat line;
+    line.setTabPositions({QTextOption::Tab(90, QTextOption::LeftTab), QTextOption::Tab(260, QTextOption::LeftTab),
+                          QTextOption::Tab(380, QTextOption::LeftTab)});
+    line.setTopMargin(6);
+    if (!right)
+        line.setBackground(wrongLineBackground);
+    return line;
+}
+
+QTextTableFormat sectionTableFormat()
 {
     QTextTableFormat format;
     format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QList<QTextLength> widths;
-    for (qreal percentage : percentages)
-        widths << QTextLength(QTextLength::PercentageLength, percentage);
+    QList<QTextLength> widths{QTextLength(QTextLength::PercentageLength, 16)};
+    for (int column = 1; column <= sectionCount + 1; ++column)
+        widths << QTextLength(QTextLength::PercentageLength, 12);
     format.setColumnWidthConstraints(widths);
     format.setCellPadding(3);
     format.setCellSpacing(0);
@@ -38,66 +50,50 @@ QTextTableFormat tableFormat(const QList<qreal> &percentages)
     return format;
 }
 
-void fillCell(QTextTable *table, int row, int column, const QString &text, const QTextCharFormat &format,
-              const QColor &background = QColor())
-{
-    QTextTableCell cell = table->cellAt(row, column);
-    if (background.isValid()) {
-        QTextCharFormat cellFormat = cell.format();
-        cellFormat.setBackground(background);
-        cell.setFormat(cellFormat);
-    }
-    cell.firstCursorPosition().insertText(text, format);
-}
-
 QString outOf(qint32 earned, int possible)
 {
     return QStringLiteral("%1／%2").arg(earned).arg(possible);
 }
 
-void writeSections(QTextCursor &cursor, const Marking &marking)
+// One run of text in its format.
+struct Run
 {
-    QTextTable *table = cursor.insertTable(2, sectionCount + 2, tableFormat({16, 12, 12, 12, 12, 12, 12, 12}));
-    const QTextCharFormat header = textFormat(10, true);
-    const QTextCharFormat body = textFormat(10);
-    fillCell(table, 0, 0, QStringLiteral("大問"), header, headerBackground);
-    fillCell(table, 1, 0, QStringLiteral("得点／配点"), header, headerBackground);
-    for (int section = 1; section <= sectionCount; ++section) {
-        fillCell(table, 0, section, QStringLiteral("第%1問").arg(section), header, headerBackground);
-        fillCell(table, 1, section, outOf(marking.sectionScore(section), sectionPoints(section)), body);
-    }
-    fillCell(table, 0, sectionCount + 1, QStringLiteral("合計"), header, headerBackground);
-    fillCell(table, 1, sectionCount + 1, outOf(marking.total, totalPoints()), header);
-    cursor.movePosition(QTextCursor::End);
+    QString text;
+    QTextCharFormat format;
+};
+
+// Replaces what lies between the two positions with the runs, unless it already reads
+// the same; each replacement is one edit, which the viewer lays out on its own.
+void replaceText(QTextDocument *document, int from, int to, const QList<Run> &runs,
+                 const QTextBlockFormat *blockFormat = nullptr)
+{
+    QString text;
+    for (const Run &run : runs)
+        text += run.text;
+    QTextCursor cursor(document);
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    if (cursor.selectedText() == text)
+        return;
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    if (blockFormat)
+        cursor.setBlockFormat(*blockFormat);
+    for (const Run &run : runs)
+        cursor.insertText(run.text, run.format);
+    cursor.endEditBlock();
 }
 
-// Two rows a question: the marking, then its explanation across the whole width.
-void writeQuestions(QTextCursor &cursor, const Marking &marking, const Explanations &explanations)
+void replaceBlock(QTextDocument *document, const QTextBlock &block, const QList<Run> &runs,
+                  const QTextBlockFormat *blockFormat = nullptr)
 {
-    QTextTable *table = cursor.insertTable(1 + 2 * questionCount, 4, tableFormat({18, 26, 18, 38}));
-    const QTextCharFormat header = textFormat(10, true);
-    const QTextCharFormat body = textFormat(10);
-    const QTextCharFormat explanation = textFormat(9);
-    const QStringList headings = {QStringLiteral("設問"), QStringLiteral("あなたの解答"), QStringLiteral("正解"),
-                                  QStringLiteral("正誤・得点")};
-    for (int column = 0; column < headings.size(); ++column)
-        fillCell(table, 0, column, headings[column], header, headerBackground);
+    replaceText(document, block.position(), block.position() + block.length() - 1, runs, blockFormat);
+}
 
-    for (int n = 1; n <= questionCount; ++n) {
-        const AnswerKeyRow &key = answerKey[size_t(n - 1)];
-        const QuestionMarking &question = marking.question(n);
-        const bool right = question.points > 0;
-        const int row = 2 * n - 1;
-        const QColor background = right ? QColor() : wrongRowBackground;
-        fillCell(table, row, 0, answerPageCaption(n), body, background);
-        fillCell(table, row, 1, ticksText(question, key.choices), body, background);
-        fillCell(table, row, 2, circledDigit(key.correctBox), body, background);
-        const QString result = (right ? QStringLiteral("○ ") : QStringLiteral("× ")) + outOf(question.points, key.points);
-        fillCell(table, row, 3, result, right ? body : textFormat(10, true, wrongMarkColour), background);
-        table->mergeCells(row + 1, 0, 1, 4);
-        fillCell(table, row + 1, 0, explanations.of(n), explanation);
-    }
-    cursor.movePosition(QTextCursor::End);
+void replaceCell(QTextTable *table, int row, int column, const Run &run)
+{
+    const QTextTableCell cell = table->cellAt(row, column);
+    replaceText(table->document(), cell.firstPosition(), cell.lastPosition(), {run});
 }
 
 } // namespace
@@ -117,22 +113,91 @@ QString ticksText(const QuestionMarking &question, int choices)
     return text.isEmpty() ? QStringLiteral("無解答") : text;
 }
 
-void writeReviewNotice(QTextDocument *document)
+ReviewDocument::ReviewDocument(QTextDocument *document, const Explanations &explanations)
+    : m_document(document), m_explanations(explanations)
 {
-    document->clear();
-    QTextCursor cursor(document);
-    cursor.insertText(reviewNotice(), textFormat(10.5));
 }
 
-void writeReview(QTextDocument *document, const Marking &marking, const Explanations &explanations)
+void ReviewDocument::show(const Marking &marking)
 {
-    document->clear();
-    QTextCursor cursor(document);
+    if (!m_sections) {
+        writeAll(marking);
+        return;
+    }
+    // With no page the document is not laid out as each line changes, which would lay
+    // out everything below that line again; the page given back lays it out once.
+    const QSizeF page = m_document->pageSize();
+    m_document->setPageSize(QSizeF(0, 0));
+    writeTotal(marking);
+    writeSections(marking);
+    for (int n = 1; n <= questionCount; ++n)
+        writeQuestion(n, marking.question(n));
+    m_document->setPageSize(page);
+}
+
+// The layout first, empty where the marking goes, then the marking line by line.
+void ReviewDocument::writeAll(const Marking &marking)
+{
+    m_document->clear();
+    QTextCursor cursor(m_document);
     cursor.beginEditBlock();
-    cursor.insertText(QStringLiteral("得点　%1点／%2点").arg(marking.total).arg(totalPoints()), textFormat(14, true));
+    cursor.insertText(QStringLiteral("得点"), textFormat(14, true));
     cursor.insertBlock();
-    writeSections(cursor, marking);
-    cursor.insertBlock();
-    writeQuestions(cursor, marking, explanations);
+    m_sections = cursor.insertTable(2, sectionCount + 2, sectionTableFormat());
+    const QTextCharFormat header = textFormat(10, true);
+    const auto headerCell = [this, &header](int row, int column, const QString &text) {
+        QTextTableCell cell = m_sections->cellAt(row, column);
+        QTextCharFormat cellFormat = cell.format();
+        cellFormat.setBackground(headerBackground);
+        cell.setFormat(cellFormat);
+        cell.firstCursorPosition().insertText(text, header);
+    };
+    headerCell(0, 0, QStringLiteral("大問"));
+    headerCell(1, 0, QStringLiteral("得点／配点"));
+    for (int section = 1; section <= sectionCount; ++section)
+        headerCell(0, section, QStringLiteral("第%1問").arg(section));
+    headerCell(0, sectionCount + 1, QStringLiteral("合計"));
+
+    cursor.movePosition(QTextCursor::End);
+    QTextBlockFormat explanationBlock;
+    explanationBlock.setLeftMargin(24);
+    explanationBlock.setTopMargin(2);
+    m_firstQuestionBlock = cursor.block().blockNumber() + 1;
+    for (int n = 1; n <= questionCount; ++n) {
+        cursor.insertBlock(questionLineFormat(true));
+        cursor.insertBlock(explanationBlock);
+        cursor.insertText(m_explanations.of(n), textFormat(9));
+    }
     cursor.endEditBlock();
+    show(marking);
+}
+
+// The total stands in the first block, above the sections' table.
+void ReviewDocument::writeTotal(const Marking &marking)
+{
+    const QString total = QStringLiteral("得点　%1点／%2点").arg(marking.total).arg(totalPoints());
+    replaceBlock(m_document, m_document->firstBlock(), {{total, textFormat(14, true)}});
+}
+
+void ReviewDocument::writeSections(const Marking &marking)
+{
+    for (int section = 1; section <= sectionCount; ++section)
+        replaceCell(m_sections, 1, section, {outOf(marking.sectionScore(section), sectionPoints(section)), textFormat(10)});
+    replaceCell(m_sections, 1, sectionCount + 1, {outOf(marking.total, totalPoints()), textFormat(10, true)});
+}
+
+// A wrong answer's line is tinted and its "×" red, so it is found by colour and by word.
+void ReviewDocument::writeQuestion(int question, const QuestionMarking &marking)
+{
+    const AnswerKeyRow &key = answerKey[size_t(question - 1)];
+    const bool right = marking.points > 0;
+    const QTextBlockFormat line = questionLineFormat(right);
+    const QString columns = QStringLiteral("\tあなたの解答　") + ticksText(marking, key.choices)
+                            + QStringLiteral("\t正解　") + circledDigit(key.correctBox) + QLatin1Char('\t');
+    const QString result = (right ? QStringLiteral("○ ") : QStringLiteral("× ")) + outOf(marking.points, key.points);
+    replaceBlock(m_document, m_document->findBlockByNumber(m_firstQuestionBlock + 2 * (question - 1)),
+                 {{answerPageCaption(question), textFormat(10, true)},
+                  {columns, textFormat(10)},
+                  {result, right ? textFormat(10, true) : textFormat(10, true, wrongMarkColour)}},
+                 &line);
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QTextDocument;
+class QTextTable;
 
 // The notice the review shows until the answer sheet has been marked.
 QString reviewNotice();
@@ -13,11 +14,29 @@ QString reviewNotice();
 // How the review writes a question's ticks: "④", "①④", or "無解答" for none.
 QString ticksText(const QuestionMarking &question, int choices);
 
-// Replaces the document with the notice.
-void writeReviewNotice(QTextDocument *document);
-
-// Replaces the document with the review of one marking: the total, a table of
-// the sections' subtotals against their points, then for every question its
-// caption, the ticks, the key's box, ○ or × with the points, and the explanation.
+// The review of one marking in a document: the total, a table of the sections'
+// subtotals against their points, then for every question a line with its caption,
+// the ticks, the key's box and ○ or × with the points, and below it the explanation.
 // Every size is set in points on the text itself, so zooming the viewer scales it.
-void writeReview(QTextDocument *document, const Marking &marking, const Explanations &explanations);
+//
+// The first marking writes the whole document. Later ones rewrite only the lines
+// whose text changes, one line at a time, so the viewer lays out just those lines
+// again instead of the whole document with its 36 explanations.
+class ReviewDocument
+{
+public:
+    ReviewDocument(QTextDocument *document, const Explanations &explanations);
+
+    void show(const Marking &marking);
+
+private:
+    void writeAll(const Marking &marking);
+    void writeTotal(const Marking &marking);
+    void writeSections(const Marking &marking);
+    void writeQuestion(int question, const QuestionMarking &marking);
+
+    QTextDocument *m_document = nullptr;
+    const Explanations &m_explanations;
+    QTextTable *m_sections = nullptr;
+    int m_firstQuestionBlock = 0; // block number of question 1's line; each question has two blocks
+};

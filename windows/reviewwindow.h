@@ -2,10 +2,13 @@
 
 #include "explanations.h"
 #include "marking.h"
+#include "reviewdocument.h"
 
 #include <QWidget>
 #include <optional>
 
+class QLabel;
+class QStackedLayout;
 class RichTextView;
 
 // The review of the last marking: every question's ticks, the key's answer, the
@@ -21,6 +24,9 @@ public:
     void showMarking(const std::optional<Marking> &marking);
 
 private:
+    QStackedLayout *m_pages = nullptr;
+    QLabel *m_lbl案内 = nullptr;
     RichTextView *m_RichTextBox1 = nullptr;
     Explanations m_explanations;
+    std::optional<ReviewDocument> m_review;
 };
