@@ -12,8 +12,6 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QTextFrame>
-#include <QTextTable>
 #include <QtTest>
 
 inline void clickButton(ExamWindow *window, const char *button)
@@ -41,51 +39,22 @@ inline QTextEdit *reviewViewer(ReviewWindow *review)
     return review->findChild<QTextEdit *>(name("RichTextBox1"));
 }
 
-inline QString cellText(QTextTable *table, int row, int column)
-{
-    QTextTableCell cell = table->cellAt(row, column);
-    QTextCursor cursor = cell.firstCursorPosition();
-    cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
-    return cursor.selectedText();
-}
-
-inline QList<QTextTable *> reviewTables(ReviewWindow *review)
-{
-    QList<QTextTable *> tables;
-    for (QTextFrame *frame : reviewViewer(review)->document()->rootFrame()->childFrames()) {
-        if (auto *table = qobject_cast<QTextTable *>(frame))
-            tables << table;
-    }
-    return tables;
-}
-
-// The row of the review's tables whose first cell reads first, as its cells' text.
-inline QStringList reviewRow(ReviewWindow *review, const QString &first)
-{
-    for (QTextTable *t : reviewTables(review)) {
-        for (int r = 0; r < t->rows(); ++r) {
-            if (cellText(t, r, 0) != first)
-                continue;
-            QStringList cells;
-            for (int c = 0; c < t->columns(); ++c)
-                cells << cellText(t, r, c);
-            return cells;
-        }
-    }
-    return {};
-}
-
-// A question's line in the review, split into its tab-separated columns (caption,
-// ticks, key, result); block is passed out for its format and the explanation after it.
-inline QStringList questionLine(ReviewWindow *review, const QString &caption, QTextBlock *block = nullptr)
+// The line of the review that starts with first and a tab, split into its tab-separated
+// columns (a question's caption, ticks, key and result; a section row's subtotals);
+// block is passed out for its formats and the explanation after it.
+inline QStringList reviewLine(ReviewWindow *review, const QString &first, QTextBlock *block = nullptr)
 {
     QTextDocument *document = reviewViewer(review)->document();
     for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
-        if (!b.text().startsWith(caption + QLatin1Char('\t')))
+        if (!b.text().startsWith(first + QLatin1Char('\t')))
             continue;
         if (block)
             *block = b;
-        return b.text().split(QLatin1Char('\t'));
+        QStringList columns = b.text().split(QLatin1Char('\t'));
+        // A tinted line ends in a tab that only carries the tint across.
+        if (columns.last().isEmpty())
+            columns.removeLast();
+        return columns;
     }
     return {};
 }

@@ -134,14 +134,16 @@ void ReviewTest::mixedSheet()
     markMixedSheet();
     ReviewWindow *review = openReview(m_window);
     QTextBlock line;
-    QCOMPARE(questionLine(review, caption, &line),
+    QCOMPARE(reviewLine(review, caption, &line),
              (QStringList{caption, name("あなたの解答　") + ticks, name("正解　") + key, result}));
 
     // A wrong answer stands out by its line's colour as well as by its "×".
     const bool wrong = result.startsWith(name("×"));
+    QTextCursor start(line);
+    start.movePosition(QTextCursor::NextCharacter);
     QTextCursor mark(line);
-    mark.movePosition(QTextCursor::EndOfBlock);
-    QCOMPARE(line.blockFormat().background().style() != Qt::NoBrush, wrong);
+    mark.setPosition(line.position() + line.text().indexOf(result) + 1);
+    QCOMPARE(start.charFormat().background().style() != Qt::NoBrush, wrong);
     QCOMPARE(mark.charFormat().foreground().color() != QColor(Qt::black), wrong);
 }
 
@@ -153,9 +155,9 @@ void ReviewTest::subtotalsAddUpToTheScore()
     ReviewWindow *review = openReview(m_window);
     QVERIFY(documentText().startsWith(name("得点　9点／100点")));
 
-    QCOMPARE(reviewRow(review, name("大問")),
+    QCOMPARE(reviewLine(review, name("大問")),
              name("大問 第1問 第2問 第3問 第4問 第5問 第6問 合計").split(QLatin1Char(' ')));
-    const QStringList subtotals = reviewRow(review, name("得点／配点"));
+    const QStringList subtotals = reviewLine(review, name("得点／配点"));
     QCOMPARE(subtotals, name("得点／配点 3／17 3／17 0／17 0／17 0／21 3／11 9／100").split(QLatin1Char(' ')));
     int sum = 0;
     for (int section = 1; section <= 6; ++section)
@@ -173,7 +175,7 @@ void ReviewTest::followsOnlyScoreAndStart()
     markMixedSheet();
     QVERIFY(!showsOnlyTheNotice());
     QCOMPARE(m_window->reviewWindow(), review);
-    QCOMPARE(questionLine(review, name("1A-問1")).value(3), name("○ 3／3"));
+    QCOMPARE(reviewLine(review, name("1A-問1")).value(3), name("○ 3／3"));
 
     QScrollBar *scroll = reviewViewer(review)->verticalScrollBar();
     scroll->setValue(scroll->maximum());
@@ -182,11 +184,11 @@ void ReviewTest::followsOnlyScoreAndStart()
     clickBox(m_window, 1, 4);
     clickBox(m_window, 5, 1);
     QCOMPARE(documentText(), marked);
-    QCOMPARE(questionLine(review, name("1C-問5")).value(1), name("あなたの解答　無解答"));
+    QCOMPARE(reviewLine(review, name("1C-問5")).value(1), name("あなたの解答　無解答"));
 
     clickButton(m_window, "cmd得点");
-    QCOMPARE(questionLine(review, name("1A-問1")).value(3), name("× 0／3"));
-    QCOMPARE(questionLine(review, name("1C-問5")).value(3), name("○ 3／3"));
+    QCOMPARE(reviewLine(review, name("1A-問1")).value(3), name("× 0／3"));
+    QCOMPARE(reviewLine(review, name("1C-問5")).value(3), name("○ 3／3"));
     QCOMPARE(scroll->value(), scroll->minimum());
 
     clickButton(m_window, "cmdスタート");

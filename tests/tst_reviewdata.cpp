@@ -43,12 +43,12 @@ void ReviewDataTest::reviewComesFromTheAnswerKey()
     for (int n = 1; n <= questionCount; ++n) {
         const AnswerKeyRow &key = answerKey[size_t(n - 1)];
         QTextBlock line;
-        QCOMPARE(questionLine(review, answerPageCaption(n), &line),
+        QCOMPARE(reviewLine(review, answerPageCaption(n), &line),
                  (QStringList{answerPageCaption(n), name("あなたの解答　無解答"), name("正解　") + circledDigit(key.correctBox),
                               QStringLiteral("× 0／%1").arg(key.points)}));
         QCOMPARE(line.next().text(), explanations.of(n));
     }
-    const QStringList subtotals = reviewRow(review, name("得点／配点"));
+    const QStringList subtotals = reviewLine(review, name("得点／配点"));
     for (int section = 1; section <= sectionCount; ++section)
         QCOMPARE(subtotals.value(section), QStringLiteral("0／%1").arg(sectionPoints(section)));
 }
