@@ -28,6 +28,15 @@ int sectionPoints(int section)
     return sum;
 }
 
+int sectionOf(int question)
+{
+    for (const Passage &p : passages) {
+        if (question >= p.firstQuestion && question < p.firstQuestion + p.questions)
+            return p.section;
+    }
+    return 0;
+}
+
 int verdictBandFor(const QString &scoreCaption)
 {
     bool isNumber = false;

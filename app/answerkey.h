@@ -57,8 +57,13 @@ QString answerPageCaption(int question);
 // The circled digit of box k (1..6): "①" ... "⑥".
 QString circledDigit(int box);
 
+inline constexpr int sectionCount = 6;
+
 // Points of one section (1..6) of the booklet, from the key.
 int sectionPoints(int section);
+
+// The section (1..6) that question n (1..36) belongs to; 0 for no question.
+int sectionOf(int question);
 
 // Marks one question: the boxes are read in ascending order and the first
 // wrong tick, or the correct box left empty, ends the question with nothing.

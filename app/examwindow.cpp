@@ -7,6 +7,7 @@
 #include "helpwindow.h"
 #include "mediacontrol.h"
 #include "programfolder.h"
+#include "runtimeerror.h"
 #include "verdictwindow.h"
 #include "windowlayout.h"
 
@@ -92,15 +93,16 @@ void ExamWindow::buildMenu()
 {
     m_mnuGame = menuBar()->addMenu(QStringLiteral("ゲーム(&G)"));
     m_mnuGame->setObjectName(QStringLiteral("mnuGame"));
+    buildReviewMenuItem();
     m_mnuExit = m_mnuGame->addAction(QStringLiteral("終了(&Q)"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
-    connect(m_mnuExit, &QAction::triggered, this, &ExamWindow::mnuExit_Click);
+    connect(m_mnuExit, &QAction::triggered, this, guarded([this] { mnuExit_Click(); }));
 
     m_mnuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     m_mnuAbout = m_mnuHelp->addAction(QStringLiteral("バージョン情報(&A)"));
     m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    connect(m_mnuAbout, &QAction::triggered, this, &ExamWindow::mnuAbout_Click);
+    connect(m_mnuAbout, &QAction::triggered, this, guarded([this] { mnuAbout_Click(); }));
 }
 
 void ExamWindow::cmdスタート_Click()
@@ -114,6 +116,7 @@ void ExamWindow::cmdスタート_Click()
     setScoreCaption(QString());
     for (const AnswerPage &page : m_pages)
         page.mark->hide();
+    keepMarking(std::nullopt);
 }
 
 void ExamWindow::tmr時間_Timer()
@@ -150,6 +153,7 @@ QString ExamWindow::AppPath() const
 void ExamWindow::cmd得点_Click()
 {
     std::array<qint32, questionCount + 1> QuestionPoints{};
+    Marking marking;
 
     m_cmdスタート->setEnabled(true);
     setRemainingTimeCaption(QString());
@@ -164,6 +168,9 @@ void ExamWindow::cmd得点_Click()
         page.mark->setVisible(correct);
         if (correct)
             QuestionPoints[question] = row.points;
+        for (int box = 1; box <= row.choices; ++box)
+            marking.question(question).setTicked(box, page.boxes[box - 1]->isChecked());
+        marking.question(question).points = QuestionPoints[question];
     }
 
     qint32 ScoreTotal = 0;
@@ -172,6 +179,8 @@ void ExamWindow::cmd得点_Click()
             throw std::overflow_error("score total overflows");
     }
     setScoreCaption(QString::number(ScoreTotal));
+    marking.total = ScoreTotal;
+    keepMarking(marking);
 }
 
 void ExamWindow::cmd合格率_Click()
@@ -219,6 +228,7 @@ void ExamWindow::unloadSecondaryWindows()
     }
     if (m_helpWindow)
         delete m_helpWindow.data();
+    unloadReviewWindow();
 }
 
 VerdictWindow *ExamWindow::verdictWindow(int band) const

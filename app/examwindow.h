@@ -2,6 +2,7 @@
 
 #include "answerkey.h"
 #include "countdown.h"
+#include "marking.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -9,6 +10,7 @@
 #include <QVariant>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -21,6 +23,7 @@ class QTimer;
 class Clock;
 class HelpWindow;
 class MediaControl;
+class ReviewWindow;
 class RichTextView;
 class TabControl;
 class VerdictWindow;
@@ -42,6 +45,7 @@ public:
     void cmd合格率_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
+    void mnuReview_Click();
 
     void PlaySound(const QString &file);
 
@@ -51,6 +55,7 @@ public:
     // The single instances of the secondary windows, null while not loaded.
     VerdictWindow *verdictWindow(int band) const;
     HelpWindow *helpWindow() const;
+    ReviewWindow *reviewWindow() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -72,6 +77,10 @@ private:
     void setScoreCaption(const QString &caption);
     void describeAnswer(int question);
     void unloadSecondaryWindows();
+    // The review (app/examreview.cpp): its menu item, and the marking it shows.
+    void buildReviewMenuItem();
+    void keepMarking(const std::optional<Marking> &marking);
+    void unloadReviewWindow();
     QString AppPath() const;
 
     // Focus marks that show however the focus came; the buttons and check boxes
@@ -89,6 +98,7 @@ private:
     QVariant RemainingTime;
 
     QMenu *m_mnuGame = nullptr;
+    QAction *m_mnuReview = nullptr;
     QAction *m_mnuExit = nullptr;
     QMenu *m_mnuHelp = nullptr;
     QAction *m_mnuAbout = nullptr;
@@ -112,4 +122,7 @@ private:
 
     std::array<QPointer<VerdictWindow>, 6> m_verdictWindows{};
     QPointer<HelpWindow> m_helpWindow;
+    QPointer<ReviewWindow> m_reviewWindow;
+    // What the last press of Score found; none before the first one and after Start.
+    std::optional<Marking> m_lastMarking;
 };

@@ -219,13 +219,17 @@ void ExamWindowTest::menus()
     QCOMPARE(top.size(), 2);
     QCOMPARE(top[0]->text(), name("ゲーム(&G)"));
     QCOMPARE(top[1]->text(), name("ヘルプ(&H)"));
-    QCOMPARE(top[0]->menu()->actions().size(), 1);
-    QCOMPARE(top[0]->menu()->actions()[0]->text(), name("終了(&Q)"));
-    QCOMPARE(top[0]->menu()->actions()[0]->objectName(), name("mnuExit"));
+    // The review's item and a separator stand above 終了, which stays last.
+    QCOMPARE(top[0]->menu()->actions().size(), 3);
+    QCOMPARE(top[0]->menu()->actions()[0]->objectName(), name("mnuReview"));
+    QVERIFY(top[0]->menu()->actions()[1]->isSeparator());
+    QCOMPARE(top[0]->menu()->actions().last()->text(), name("終了(&Q)"));
+    QCOMPARE(top[0]->menu()->actions().last()->objectName(), name("mnuExit"));
     QCOMPARE(top[1]->menu()->actions().size(), 1);
     QCOMPARE(top[1]->menu()->actions()[0]->text(), name("バージョン情報(&A)"));
     QCOMPARE(top[1]->menu()->actions()[0]->objectName(), name("mnuAbout"));
-    for (QAction *action : {top[0], top[1], top[0]->menu()->actions()[0], top[1]->menu()->actions()[0]})
+    for (QAction *action : {top[0], top[1], top[0]->menu()->actions()[0], top[0]->menu()->actions().last(),
+                            top[1]->menu()->actions()[0]})
         QVERIFY(action->isEnabled() && action->isVisible());
 }
 

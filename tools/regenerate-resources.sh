@@ -12,6 +12,7 @@ python=/usr/bin/python3
 if [[ -f tools/documents/booklet.txt ]]; then
     "$python" tools/make_rtf.py --profile booklet tools/documents/booklet.txt resources/documents/booklet.rtf
 fi
+"$python" tools/make_explanations.py tools/documents/explanations.txt resources/documents/explanations.tsv
 
 "$python" tools/make_pictures.py resources
 if [[ -f tools/make_figure.py ]]; then

@@ -82,6 +82,15 @@ void RichTextView::setZoomPercent(int percent)
     verticalScrollBar()->setValue(verticalScrollBar()->value() + cursorRect(top).top());
 }
 
+void RichTextView::rewrite(const std::function<void(QTextDocument *)> &write)
+{
+    const int zoom = m_zoomPercent;
+    setZoomPercent(100);
+    write(document());
+    m_zoom.forget();
+    setZoomPercent(zoom);
+}
+
 void RichTextView::stepZoom(int steps)
 {
     // From a zoom between two steps, the first step goes to the nearer one on that side.

@@ -5,6 +5,8 @@
 
 #include <QTextEdit>
 
+#include <functional>
+
 // The read-only, vertically scrolling viewer that shows one RTF document.
 // It has no caret: the keys scroll the view (arrows, Page Up/Down, Home, End)
 // and the mouse selects text to copy. Ctrl+wheel, Ctrl++ (Ctrl+=), Ctrl+- and
@@ -28,6 +30,10 @@ public:
     int zoomPercent() const { return m_zoomPercent; }
     // Clamped to smallestZoomPercent..largestZoomPercent; the line at the top stays at the top.
     void setZoomPercent(int percent);
+
+    // For text changed in place rather than loaded: write runs on the document at
+    // its own sizes, and the current zoom then applies to the new text as well.
+    void rewrite(const std::function<void(QTextDocument *)> &write);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

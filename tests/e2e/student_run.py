@@ -4,7 +4,8 @@
 Starts the built program under its own Xvfb and drives it only with real X input
 (xdotool): press スタート, tick the answers of questions 1 to 4 on the answer sheet,
 press 得　点 and read the score off the screen, open the verdict window with 合格率,
-open the help window from the menu by keyboard and leave by ゲーム › 終了. Every step
+open the review (ゲーム › 解答・解説) and the help window from the menu by keyboard
+and leave by ゲーム › 終了. Every step
 leaves a screenshot in the output folder. The program is started as the student
 would start it, with no options; it must write no file anywhere.
 
@@ -61,6 +62,10 @@ WRONGLY_ANSWERED = (4,)
 EXAM_TITLE = "問題 （日本史B）"
 VERDICT_TITLE = "合格ライン"
 HELP_TITLE = "バージョン情報"
+REVIEW_TITLE = "解答・解説"
+REVIEW_CLIENT = (792, 573)
+# A wrongly answered question's row in the review: its background, and its red "×" mark.
+WRONG_ROW = (255, 224, 224)
 
 TOOLS = ("Xvfb", "xdotool", "xwininfo", "import", "convert", "fc-match")
 
@@ -335,8 +340,11 @@ def student_run(program, out_dir, scratch):
                    XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                    XDG_STATE_HOME=os.path.join(home, ".local", "state"),
                    XDG_CACHE_HOME=cache, XDG_RUNTIME_DIR=runtime)
-        for name in ("XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "WAYLAND_DISPLAY"):
+        for name in ("XAUTHORITY", "SESSION_MANAGER", "WAYLAND_DISPLAY"):
             env.pop(name, None)
+        # No session bus, but a named one that is not there: with no address at all the
+        # D-Bus library starts dbus-launch, whose window on this display outlives the program.
+        env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(runtime, "no-bus")
 
         program_before = snapshot(program_dir)
         home_before = snapshot(home)
@@ -458,6 +466,23 @@ def student_run(program, out_dir, scratch):
             wait_for("the %s menu" % name, lambda: len(screen.windows()) > before, 10)
             screen.shoot(name + "-menu")
 
+        open_menu("alt+g", "game")
+        screen.keys("k")
+        review = wait_for("the review window", lambda: screen.windows(REVIEW_TITLE), 10)[0]
+        rx, ry, rw, rh = screen.geometry(review)
+        if (rw, rh) != REVIEW_CLIENT:
+            raise Failure("the review window is %dx%d, not %dx%d" % ((rw, rh) + REVIEW_CLIENT))
+        title = screen.run("xdotool", "getwindowname", str(review)).strip()
+        if title != REVIEW_TITLE:
+            raise Failure("the review window is titled %r" % title)
+
+        def wrong_rows_shown(shot):
+            region = list(shot.pixels(rx, ry, rw, rh))
+            return (sum(1 for p in region if p == WRONG_ROW) > 5000 and sum(1 for p in region if is_red(p)) > 20
+                    and sum(1 for p in region if is_dark(p)) > 2000)
+
+        screen.shoot_until("review", "the review with its wrong rows in red", wrong_rows_shown)
+
         open_menu("alt+h", "help")
         screen.keys("a")
         help_window = wait_for("the help window", lambda: screen.windows(HELP_TITLE), 10)[0]
@@ -482,7 +507,8 @@ def student_run(program, out_dir, scratch):
         log("the program ended %.2f s after 終了, status %d" % (took, status))
         if status != 0:
             raise Failure("the program ended with status %d" % status)
-        left_over = [t for t in (EXAM_TITLE, VERDICT_TITLE, HELP_TITLE) if screen.windows(t, visible=False)]
+        left_over = [t for t in (EXAM_TITLE, VERDICT_TITLE, HELP_TITLE, REVIEW_TITLE)
+                     if screen.windows(t, visible=False)]
         if left_over or screen.root_children():
             raise Failure("windows remain after 終了: %s" % (left_over or screen.root_children()))
 
