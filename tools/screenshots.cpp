@@ -1,6 +1,7 @@
 // Saves pictures of the program's windows as a student sees them, for the README
 // and the package's description: the exam window after a scored run (also with
-// the booklet zoomed to 150 %), the six verdict windows and the help window.
+// the booklet zoomed to 150 %), the 解答・解説 review of that run, the six
+// verdict windows and the help window.
 //
 //   screenshots OUTPUT_FOLDER
 //
@@ -9,6 +10,7 @@
 
 #include "examwindow.h"
 #include "helpwindow.h"
+#include "reviewwindow.h"
 #include "richtextview.h"
 #include "tabcontrol.h"
 #include "verdictwindow.h"
@@ -46,7 +48,10 @@ bool saveExamWindow(const QDir &folder)
     if (!save(&window, folder, QStringLiteral("exam-window.png")))
         return false;
     window.findChild<RichTextView *>(QStringLiteral("RichTextBox1"))->setZoomPercent(150);
-    return save(&window, folder, QStringLiteral("exam-window-zoomed.png"));
+    if (!save(&window, folder, QStringLiteral("exam-window-zoomed.png")))
+        return false;
+    window.mnuReview_Click();
+    return save(window.reviewWindow(), folder, QStringLiteral("review-window.png"));
 }
 
 bool saveSecondaryWindows(const QDir &folder)
