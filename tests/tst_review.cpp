@@ -2,6 +2,8 @@
 #include "fakeclock.h"
 #include "reviewtesting.h"
 
+#include "richtextview.h"
+
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
@@ -25,6 +27,7 @@ private slots:
     void mixedSheet();
     void subtotalsAddUpToTheScore();
     void followsOnlyScoreAndStart();
+    void keepsItsZoomAcrossScores();
 
 private:
     void markMixedSheet();
@@ -189,6 +192,36 @@ void ReviewTest::followsOnlyScoreAndStart()
     clickButton(m_window, "cmdスタート");
     QVERIFY(showsOnlyTheNotice());
     QCOMPARE(m_window->reviewWindow(), review);
+}
+
+// Lines rewritten by a new Score come out at the zoom the student chose, like the
+// rest: the same text and sizes as a fresh review at 100 %, doubled.
+void ReviewTest::keepsItsZoomAcrossScores()
+{
+    const auto fragments = [this] {
+        QList<QPair<QString, qreal>> found;
+        QTextDocument *document = reviewViewer(m_window->reviewWindow())->document();
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                found.append({it.fragment().text(), it.fragment().charFormat().fontPointSize()});
+        }
+        return found;
+    };
+    markMixedSheet();
+    auto *viewer = qobject_cast<RichTextView *>(reviewViewer(openReview(m_window)));
+    QVERIFY(viewer);
+    viewer->setZoomPercent(200);
+    clickBox(m_window, 1, 4);
+    clickBox(m_window, 5, 1);
+    clickButton(m_window, "cmd得点");
+    const auto zoomed = fragments();
+
+    delete m_window->reviewWindow();
+    openReview(m_window);
+    auto expected = fragments();
+    for (auto &fragment : expected)
+        fragment.second *= 2;
+    QCOMPARE(zoomed, expected);
 }
 
 QTEST_MAIN(ReviewTest)
