@@ -39,7 +39,6 @@ private slots:
     void answerFramesInStandardColours();
     void scoreStandsOnTheLineOfItsUnit();
     void resizingMovesNothing();
-    void screenshot();
 
 private:
     void tick(int question, int box) { tickBox(m_window, question, box); }
@@ -340,17 +339,6 @@ void ExamWindowTest::resizingMovesNothing()
     // Beyond the picture the window shows the button face.
     const QImage client = m_window->centralWidget()->grab().toImage();
     QCOMPARE(client.pixelColor(1100, 850), m_window->palette().color(QPalette::Button));
-}
-
-void ExamWindowTest::screenshot()
-{
-    tick(1, 4);
-    tick(2, 1);
-    QTest::mouseClick(m_window->findChild<QPushButton *>(name("cmd得点")), Qt::LeftButton);
-    auto *sheet = m_window->findChild<TabControl *>(name("SSTab2"));
-    QTest::mouseClick(sheet, Qt::LeftButton, {}, sheet->tabRect(0).center());
-    const QString file = QStringLiteral(BINARY_DIR "/exam-window.png");
-    QVERIFY(m_window->grab().save(file));
 }
 
 QTEST_MAIN(ExamWindowTest)
