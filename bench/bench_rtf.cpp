@@ -61,6 +61,70 @@ double microsecondsSince(qint64 startNs)
     return double(bench::monotonicNs() - startNs) / 1e3;
 }
 
+// One document's figures over all iterations, in microseconds where timed.
+struct Measurement
+{
+    std::vector<double> readUs;
+    std::vector<double> laidOutUs;
+    std::vector<double> iconvUs;
+    double firstLaidOutUs = 0;
+    size_t units = 0;
+    qreal height = 0;
+    bool clean = true;
+};
+
+// One iteration: read alone, read and laid out at the viewer's text width, and the iconv floor.
+void measureOnce(const QByteArray &bytes, qreal textWidth, Measurement &m)
+{
+    {
+        QTextDocument target;
+        const qint64 start = bench::monotonicNs();
+        const rtf::ReadResult result = rtf::read(bytes, &target);
+        m.readUs.push_back(microsecondsSince(start));
+        m.clean = m.clean && result.isRtf;
+    }
+    {
+        QTextDocument target;
+        const qint64 start = bench::monotonicNs();
+        rtf::read(bytes, &target);
+        target.setTextWidth(textWidth);
+        m.height = target.size().height();
+        m.laidOutUs.push_back(microsecondsSince(start));
+        if (m.laidOutUs.size() == 1)
+            m.firstLaidOutUs = m.laidOutUs.back();
+    }
+    std::vector<char> output;
+    const qint64 start = bench::monotonicNs();
+    m.units = iconvDecode(bytes, output);
+    m.iconvUs.push_back(microsecondsSince(start));
+}
+
+// Measures one document and prints its line; false when it is missing or not read as RTF.
+bool benchDocument(const Document &document, int iterations, int textAreaMargins)
+{
+    QFile file(QString::fromLatin1(document.resource));
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::printf("rtf document=%s missing\n", document.resource);
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    const qreal textWidth = document.viewerWidthPx - textAreaMargins;
+
+    Measurement m;
+    for (int i = 0; i < iterations; ++i)
+        measureOnce(bytes, textWidth, m);
+    const double read = bench::median(m.readUs);
+    const double laidOut = bench::median(m.laidOutUs);
+    const double floor = bench::median(m.iconvUs);
+    std::printf("rtf document=%s bytes=%lld iterations=%d read_us=%.1f laidout_us=%.1f first_laidout_us=%.1f "
+                "iconv_us=%.1f ratio_read=%.1f ratio_laidout=%.1f utf16_units=%zu text_width=%.0f height=%.0f "
+                "is_rtf=%s\n",
+                document.resource, qlonglong(bytes.size()), iterations, read, laidOut, m.firstLaidOutUs, floor,
+                floor > 0 ? read / floor : 0.0, floor > 0 ? laidOut / floor : 0.0, m.units, double(textWidth),
+                double(m.height), m.clean ? "yes" : "no");
+    return m.clean;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -75,55 +139,7 @@ int main(int argc, char *argv[])
 
     int failures = 0;
     for (const Document &document : documents) {
-        QFile file(QString::fromLatin1(document.resource));
-        if (!file.open(QIODevice::ReadOnly)) {
-            std::printf("rtf document=%s missing\n", document.resource);
-            ++failures;
-            continue;
-        }
-        const QByteArray bytes = file.readAll();
-        const qreal textWidth = document.viewerWidthPx - 2 * frame - scrollBar;
-
-        std::vector<double> readUs;
-        std::vector<double> laidOutUs;
-        std::vector<double> iconvUs;
-        double firstLaidOutUs = 0;
-        size_t units = 0;
-        qreal height = 0;
-        bool clean = true;
-        for (int i = 0; i < iterations; ++i) {
-            {
-                QTextDocument target;
-                const qint64 start = bench::monotonicNs();
-                const rtf::ReadResult result = rtf::read(bytes, &target);
-                readUs.push_back(microsecondsSince(start));
-                clean = clean && result.isRtf;
-            }
-            {
-                QTextDocument target;
-                const qint64 start = bench::monotonicNs();
-                rtf::read(bytes, &target);
-                target.setTextWidth(textWidth);
-                height = target.size().height();
-                laidOutUs.push_back(microsecondsSince(start));
-                if (i == 0)
-                    firstLaidOutUs = laidOutUs.back();
-            }
-            std::vector<char> output;
-            const qint64 start = bench::monotonicNs();
-            units = iconvDecode(bytes, output);
-            iconvUs.push_back(microsecondsSince(start));
-        }
-        const double read = bench::median(readUs);
-        const double laidOut = bench::median(laidOutUs);
-        const double floor = bench::median(iconvUs);
-        std::printf("rtf document=%s bytes=%lld iterations=%d read_us=%.1f laidout_us=%.1f first_laidout_us=%.1f "
-                    "iconv_us=%.1f ratio_read=%.1f ratio_laidout=%.1f utf16_units=%zu text_width=%.0f height=%.0f "
-                    "is_rtf=%s\n",
-                    document.resource, qlonglong(bytes.size()), iterations, read, laidOut, firstLaidOutUs, floor,
-                    floor > 0 ? read / floor : 0.0, floor > 0 ? laidOut / floor : 0.0, units, double(textWidth),
-                    double(height), clean ? "yes" : "no");
-        if (!clean)
+        if (!benchDocument(document, iterations, 2 * frame + scrollBar))
             ++failures;
     }
     return failures == 0 ? 0 : 1;

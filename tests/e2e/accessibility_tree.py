@@ -16,14 +16,12 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 
 import pyatspi
 from gi.repository import GLib
 
-from student_run import Failure, log, on_deadline, start_xvfb, stop, wait_for
+from xsession import EXAM_TITLE, Failure, log, on_deadline, start_xvfb, stop, wait_for
 
-EXAM_TITLE = "問題 （日本史B）"
 # The answer sheet's 36 tabs, a few of them by name: the first of each row, the last.
 ANSWER_TABS = {0: "1A-問1", 12: "3A-問1", 24: "5A-問1", 35: "6B-問4"}
 # What the description of 図１ must tell: the series, values of some years, source and note.

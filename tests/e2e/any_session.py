@@ -21,8 +21,8 @@ import tempfile
 import time
 import uuid
 
-from student_run import (CLIENT_HEIGHT, PASS_RATE_BUTTON, SCORE_BUTTON, Failure, Screen, differences, log,
-                         snapshot, start_xvfb, stop, wait_for)
+from xsession import (CLIENT_HEIGHT, PASS_RATE_BUTTON, SCORE_BUTTON, Failure, Screen, differences, log, snapshot,
+                      start_xvfb, stop, wait_for)
 
 
 def fresh_env(scratch, **extra):

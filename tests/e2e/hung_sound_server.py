@@ -21,8 +21,9 @@ import tempfile
 import threading
 import time
 
-import student_run as run
-from student_run import Failure, log
+from xsession import (CLIENT_HEIGHT, EXAM_TITLE, PINK, POINTS_LABEL, REMAINING_TIME_LABEL, SCORE_BUTTON,
+                      SCORE_LABEL_LEFT, START_BUTTON, TOOLS, Failure, Screen, is_dark, log, on_deadline, start_xvfb,
+                      stop, wait_for)
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 # These catch a frozen window (half a minute with a server like this), not speed: the
@@ -97,14 +98,14 @@ def open_exam_window(screen, process):
     def exam_window():
         if process.poll() is not None:
             raise Failure("the program ended at start-up with status %d" % process.returncode)
-        windows = screen.windows(run.EXAM_TITLE)
+        windows = screen.windows(EXAM_TITLE)
         return windows[0] if len(windows) == 1 else None
 
-    exam = run.wait_for("the exam window", exam_window, 30)
+    exam = wait_for("the exam window", exam_window, 30)
     x, y, _, height = screen.geometry(exam)
-    y += height - run.CLIENT_HEIGHT
+    y += height - CLIENT_HEIGHT
     screen.shoot_until("opened", "the window drawn",
-                       lambda shot: shot.pixel(x + run.POINTS_LABEL[0] + 1, y + run.POINTS_LABEL[1] + 1) == run.PINK,
+                       lambda shot: shot.pixel(x + POINTS_LABEL[0] + 1, y + POINTS_LABEL[1] + 1) == PINK,
                        15)
     return exam, x, y
 
@@ -113,28 +114,28 @@ def time_up_and_score(screen, x, y, clock_file):
     def centre(place):
         return x + place[0] + place[2] // 2, y + place[1] + place[3] // 2
 
-    screen.click(*centre(run.START_BUTTON))
+    screen.click(*centre(START_BUTTON))
     started = screen.shoot_until(
         "started", "1:00 after スタート",
-        lambda shot: any(run.is_dark(p) for p in label_crop(shot, x, y, run.REMAINING_TIME_LABEL)))
-    one_hour = label_crop(started, x, y, run.REMAINING_TIME_LABEL)
+        lambda shot: any(is_dark(p) for p in label_crop(shot, x, y, REMAINING_TIME_LABEL)))
+    one_hour = label_crop(started, x, y, REMAINING_TIME_LABEL)
 
     # An hour on: the next tick takes the countdown to 0:00 and plays the sound.
     with open(clock_file, "w") as clock:
         clock.write("+3600\n")
-    shows_within(screen, "time-up", "0:00", lambda shot: label_crop(shot, x, y, run.REMAINING_TIME_LABEL) != one_hour,
+    shows_within(screen, "time-up", "0:00", lambda shot: label_crop(shot, x, y, REMAINING_TIME_LABEL) != one_hour,
                  time.monotonic(), TIME_UP_WITHIN)
 
-    score_region = (x + run.SCORE_LABEL_LEFT - 4, y + run.POINTS_LABEL[1], 48, run.POINTS_LABEL[3])
-    screen.click(*centre(run.SCORE_BUTTON))
-    shows_within(screen, "scored", "the score", lambda shot: any(run.is_dark(p) for p in shot.pixels(*score_region)),
+    score_region = (x + SCORE_LABEL_LEFT - 4, y + POINTS_LABEL[1], 48, POINTS_LABEL[3])
+    screen.click(*centre(SCORE_BUTTON))
+    shows_within(screen, "scored", "the score", lambda shot: any(is_dark(p) for p in shot.pixels(*score_region)),
                  time.monotonic(), SCORE_WITHIN)
 
 
 def quit_by_menu(screen, exam, process):
     screen.focus(exam)
     screen.keys("alt+g")
-    run.wait_for("the game menu", lambda: len(screen.windows()) > 1, 10)
+    wait_for("the game menu", lambda: len(screen.windows()) > 1, 10)
     screen.keys("q")
     chosen = time.monotonic()
     while process.poll() is None and time.monotonic() - chosen < 10:
@@ -156,10 +157,10 @@ def hung_server_run(program, out_dir, scratch):
         clock.write("+0\n")
     server = HungServer(socket_path)
     with open(os.path.join(out_dir, "xvfb.log"), "w") as xvfb_log:
-        xvfb, display = run.start_xvfb(xvfb_log)
+        xvfb, display = start_xvfb(xvfb_log)
     process = None
     try:
-        screen = run.Screen(display, out_dir)
+        screen = Screen(display, out_dir)
         env = program_environment(display, scratch, socket_path, clock_file)
         with open(os.path.join(out_dir, "program.log"), "w") as program_log:
             process = subprocess.Popen([program], cwd=scratch, env=env, stdout=program_log, stderr=program_log,
@@ -171,8 +172,8 @@ def hung_server_run(program, out_dir, scratch):
         log("the sound server took %d connection(s) and answered none" % len(server.connections))
         quit_by_menu(screen, exam, process)
     finally:
-        run.stop(process)
-        run.stop(xvfb)
+        stop(process)
+        stop(xvfb)
         server.close()
 
 
@@ -181,13 +182,13 @@ def main():
         sys.exit(__doc__)
     program = os.path.abspath(sys.argv[1])
     out_dir = os.path.abspath(sys.argv[2])
-    missing = [tool for tool in run.TOOLS if shutil.which(tool) is None]
+    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
     if missing or not os.path.exists(FAKETIME_LIBRARY):
         sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing or ["libfaketime"]))
     os.makedirs(out_dir, exist_ok=True)
 
-    signal.signal(signal.SIGALRM, run.on_deadline)
-    signal.signal(signal.SIGTERM, run.on_deadline)
+    signal.signal(signal.SIGALRM, on_deadline)
+    signal.signal(signal.SIGTERM, on_deadline)
     signal.alarm(100)
     # A short folder: the socket path must fit in 108 bytes.
     scratch = tempfile.mkdtemp(prefix="nihonshib-hung-", dir="/tmp")
