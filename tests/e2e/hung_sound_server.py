@@ -21,9 +21,9 @@ import tempfile
 import threading
 import time
 
-from xsession import (CLIENT_HEIGHT, EXAM_TITLE, PINK, POINTS_LABEL, REMAINING_TIME_LABEL, SCORE_BUTTON,
+from xsession import (CLIENT_HEIGHT, PINK, POINTS_LABEL, REMAINING_TIME_LABEL, SCORE_BUTTON,
                       SCORE_LABEL_LEFT, START_BUTTON, TOOLS, Failure, Screen, is_dark, log, on_deadline, start_xvfb,
-                      stop, wait_for)
+                      stop, wait_for, wait_for_exam_window)
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 # These catch a frozen window (half a minute with a server like this), not speed: the
@@ -95,13 +95,7 @@ def program_environment(display, scratch, socket_path, clock_file):
 
 def open_exam_window(screen, process):
     """The exam window once drawn, and the top left of its client area."""
-    def exam_window():
-        if process.poll() is not None:
-            raise Failure("the program ended at start-up with status %d" % process.returncode)
-        windows = screen.windows(EXAM_TITLE)
-        return windows[0] if len(windows) == 1 else None
-
-    exam = wait_for("the exam window", exam_window, 30)
+    exam = wait_for_exam_window(screen, process)
     x, y, _, height = screen.geometry(exam)
     y += height - CLIENT_HEIGHT
     screen.shoot_until("opened", "the window drawn",

@@ -23,7 +23,8 @@ import time
 from xsession import (BOX_HEIGHT, CLIENT_HEIGHT, CLIENT_WIDTH, EXAM_TITLE, HELP_TITLE, PASS_RATE_BUTTON, PINK,
                       REMAINING_TIME_LABEL, REVIEW_CLIENT, REVIEW_TITLE, SCORE_BUTTON, START_BUTTON, TOOLS,
                       VERDICT_CAPTION, VERDICT_TITLE, WRONG_ROW, ExamWindow, Failure, Screen, differences, is_dark,
-                      is_red, log, on_deadline, read_score, score_drawings, snapshot, start_xvfb, stop, wait_for)
+                      is_red, log, on_deadline, read_score, score_drawings, snapshot, start_xvfb, stop, wait_for,
+                      wait_for_exam_window)
 
 # The "合格率 ０％" caption of the verdict for 1 to 39 points.
 VERDICT_1_TO_39 = (128, 255, 255)
@@ -57,23 +58,15 @@ def fresh_user_environment(display, folders):
                XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                XDG_STATE_HOME=os.path.join(home, ".local", "state"),
                XDG_CACHE_HOME=folders.cache, XDG_RUNTIME_DIR=runtime)
-    for name in ("XAUTHORITY", "SESSION_MANAGER", "WAYLAND_DISPLAY"):
+    # No session bus, as on a bare X server: the program must start none of its own.
+    for name in ("XAUTHORITY", "SESSION_MANAGER", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
         env.pop(name, None)
-    # No session bus, but a named one that is not there: with no address at all the
-    # D-Bus library starts dbus-launch, whose window on this display outlives the program.
-    env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(runtime, "no-bus")
     return env
 
 
 def open_exam_window(screen, program_process):
     """The exam window once drawn, with no score showing yet."""
-    def exam_window():
-        if program_process.poll() is not None:
-            raise Failure("the program ended at start-up with status %d" % program_process.returncode)
-        windows = screen.windows(EXAM_TITLE)
-        return windows[0] if len(windows) == 1 else None
-
-    window = wait_for("the exam window", exam_window, 30)
+    window = wait_for_exam_window(screen, program_process)
     x, y, width, height = screen.geometry(window)
     if width != CLIENT_WIDTH:
         raise Failure("the exam window is %d pixels wide, not %d" % (width, CLIENT_WIDTH))

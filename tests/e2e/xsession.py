@@ -298,6 +298,17 @@ def wait_for(what, probe, timeout):
         time.sleep(0.1)
 
 
+def wait_for_exam_window(screen, process):
+    """The exam window's X id once it is mapped; fails if the program ends first."""
+    def exam_window():
+        if process.poll() is not None:
+            raise Failure("the program ended at start-up with status %d" % process.returncode)
+        windows = screen.windows(EXAM_TITLE)
+        return windows[0] if len(windows) == 1 else None
+
+    return wait_for("the exam window", exam_window, 30)
+
+
 def snapshot(folder):
     """Every file and folder below folder, with size and modification time."""
     entries = {}
