@@ -23,7 +23,7 @@ import time
 
 from xsession import (CLIENT_HEIGHT, PINK, POINTS_LABEL, REMAINING_TIME_LABEL, SCORE_BUTTON,
                       SCORE_LABEL_LEFT, START_BUTTON, TOOLS, Failure, Screen, is_dark, log, on_deadline, start_xvfb,
-                      stop, wait_for, wait_for_exam_window)
+                      stop, wait_for, program_environment, wait_for_exam_window)
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 # These catch a frozen window (half a minute with a server like this), not speed: the
@@ -76,21 +76,19 @@ def shows_within(screen, name, what, test, since, within):
             raise Failure("%s had not shown in a screenshot begun %.2f s later" % (what, began - since))
 
 
-def program_environment(display, scratch, socket_path, clock_file):
+def hung_server_environment(display, scratch, socket_path, clock_file):
     """A fresh user whose sound server is the stub and whose clocks libfaketime moves."""
     client_conf = os.path.join(scratch, "client.conf")
     with open(client_conf, "w") as conf:
         conf.write("autospawn = no\n")
     home = os.path.join(scratch, "home")
     os.makedirs(home, mode=0o700)
-    env = dict(os.environ, QT_QPA_PLATFORM="xcb", DISPLAY=display, HOME=home, XDG_RUNTIME_DIR=scratch,
-               PULSE_SERVER="unix:" + socket_path, PULSE_CLIENTCONFIG=client_conf,
-               LD_PRELOAD=FAKETIME_LIBRARY, FAKETIME_TIMESTAMP_FILE=clock_file, FAKETIME_NO_CACHE="1",
-               # The sanitizer build wants to come first; libfaketime only wraps the clock calls.
-               ASAN_OPTIONS=":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"])))
-    for name in ("XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "WAYLAND_DISPLAY"):
-        env.pop(name, None)
-    return env
+    return program_environment(
+        display, HOME=home, XDG_RUNTIME_DIR=scratch,
+        PULSE_SERVER="unix:" + socket_path, PULSE_CLIENTCONFIG=client_conf,
+        LD_PRELOAD=FAKETIME_LIBRARY, FAKETIME_TIMESTAMP_FILE=clock_file, FAKETIME_NO_CACHE="1",
+        # The sanitizer build wants to come first; libfaketime only wraps the clock calls.
+        ASAN_OPTIONS=":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"])))
 
 
 def open_exam_window(screen, process):
@@ -155,7 +153,7 @@ def hung_server_run(program, out_dir, scratch):
     process = None
     try:
         screen = Screen(display, out_dir)
-        env = program_environment(display, scratch, socket_path, clock_file)
+        env = hung_server_environment(display, scratch, socket_path, clock_file)
         with open(os.path.join(out_dir, "program.log"), "w") as program_log:
             process = subprocess.Popen([program], cwd=scratch, env=env, stdout=program_log, stderr=program_log,
                                        start_new_session=True)

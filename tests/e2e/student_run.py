@@ -24,7 +24,7 @@ from xsession import (BOX_HEIGHT, CLIENT_HEIGHT, CLIENT_WIDTH, EXAM_TITLE, HELP_
                       REMAINING_TIME_LABEL, REVIEW_CLIENT, REVIEW_TITLE, SCORE_BUTTON, START_BUTTON, TOOLS,
                       VERDICT_CAPTION, VERDICT_TITLE, WRONG_ROW, ExamWindow, Failure, Screen, differences, is_dark,
                       is_red, log, on_deadline, read_score, score_drawings, snapshot, start_xvfb, stop, wait_for,
-                      wait_for_exam_window)
+                      program_environment, wait_for_exam_window)
 
 # The "合格率 ０％" caption of the verdict for 1 to 39 points.
 VERDICT_1_TO_39 = (128, 255, 255)
@@ -53,15 +53,11 @@ def fresh_user_environment(display, folders):
     # A fresh user: configuration and data would land in HOME, caches in their own
     # folder, which fontconfig may fill.
     home, runtime = folders.home, folders.runtime
-    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=home,
-               XDG_CONFIG_HOME=os.path.join(home, ".config"),
-               XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-               XDG_STATE_HOME=os.path.join(home, ".local", "state"),
-               XDG_CACHE_HOME=folders.cache, XDG_RUNTIME_DIR=runtime)
-    # No session bus, as on a bare X server: the program must start none of its own.
-    for name in ("XAUTHORITY", "SESSION_MANAGER", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
-        env.pop(name, None)
-    return env
+    return program_environment(display, HOME=home,
+                               XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                               XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                               XDG_STATE_HOME=os.path.join(home, ".local", "state"),
+                               XDG_CACHE_HOME=folders.cache, XDG_RUNTIME_DIR=runtime)
 
 
 def open_exam_window(screen, program_process):

@@ -298,6 +298,16 @@ def wait_for(what, probe, timeout):
         time.sleep(0.1)
 
 
+def program_environment(display, **settings):
+    """The program's environment on our Xvfb: the caller's, less what ties it to the caller's
+    desktop (X authority, session manager, Wayland, session bus: as on a bare X server, where
+    the program must start no bus of its own), plus settings."""
+    env = {name: value for name, value in os.environ.items()
+           if name not in ("XAUTHORITY", "SESSION_MANAGER", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS")}
+    env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb", **settings)
+    return env
+
+
 def wait_for_exam_window(screen, process):
     """The exam window's X id once it is mapped; fails if the program ends first."""
     def exam_window():
