@@ -15,6 +15,8 @@ testing=(
     dpkg-dev file desktop-file-utils fontconfig
     faketime locales dbus-bin dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
     lintian appstream man-db groff-base
+    orca openbox poppler-utils
+    debhelper devscripts blhc fakeroot
 )
 
 wanted=("${build_and_run[@]}")
