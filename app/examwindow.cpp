@@ -77,6 +77,7 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     buildAnswerSheet(client);
     buildRunStrip(client);
     setTabOrder();
+    watchRunForReview();
     for (QAbstractButton *control : client->findChildren<QAbstractButton *>())
         control->setStyle(m_focusMarkStyle);
 

@@ -31,16 +31,6 @@ int leadingNumber(QStringView text, qsizetype *length)
     return i > 0 ? value : 0;
 }
 
-// n for a line that opens with "第n問", else 0.
-int sectionHeading(QStringView line)
-{
-    if (!line.startsWith(u'第'))
-        return 0;
-    qsizetype length = 0;
-    const int number = leadingNumber(line.mid(1), &length);
-    return length > 0 && line.mid(1 + length).startsWith(u'問') ? number : 0;
-}
-
 // n for a line that opens with "問n" and an ideographic space, else 0.
 int questionHeading(QStringView line)
 {
@@ -99,6 +89,15 @@ int firstQuestionOf(int section)
 
 } // namespace
 
+int sectionOfHeading(QStringView line)
+{
+    if (!line.startsWith(u'第'))
+        return 0;
+    qsizetype length = 0;
+    const int number = leadingNumber(line.mid(1), &length);
+    return length > 0 && line.mid(1 + length).startsWith(u'問') && number >= 1 && number <= sectionCount ? number : 0;
+}
+
 BookletQuotes quoteBooklet(const QString &bookletText)
 {
     BookletQuotes result;
@@ -112,7 +111,7 @@ BookletQuotes quoteBooklet(const QString &bookletText)
         return result;
     };
     for (const QString &line : lines) {
-        if (const int heading = sectionHeading(line)) {
+        if (const int heading = sectionOfHeading(line)) {
             section = heading;
             current = nullptr;
             continue;

@@ -31,3 +31,6 @@ struct BookletQuotes
 // The spaces that line the choices up in columns are not part of a choice's text:
 // a run of them inside a choice is quoted as one.
 BookletQuotes quoteBooklet(const QString &bookletText);
+
+// n when the booklet's line is the heading of section n ("第1問　…", "第２問　…"), else 0.
+int sectionOfHeading(QStringView line);

@@ -61,20 +61,6 @@ MistakeSummary summarize(const Marking &marking)
     return summary;
 }
 
-const QStringList &eraNames()
-{
-    static const QStringList names{QStringLiteral("原始・古代"), QStringLiteral("中世"), QStringLiteral("近世"),
-                                   QStringLiteral("近代"), QStringLiteral("現代")};
-    return names;
-}
-
-const QStringList &themeNames()
-{
-    static const QStringList names{QStringLiteral("政治"), QStringLiteral("外交"), QStringLiteral("社会・経済"),
-                                   QStringLiteral("文化")};
-    return names;
-}
-
 QList<TagScore> scoresByTag(const Marking &marking, const std::array<int, questionCount> &tags,
                             const QStringList &names)
 {

@@ -2,6 +2,7 @@
 
 #include "answerkey.h"
 #include "bookletquotes.h"
+#include "explanations.h"
 #include "marking.h"
 
 #include <QList>
@@ -32,10 +33,6 @@ struct MistakeSummary
 };
 
 MistakeSummary summarize(const Marking &marking);
-
-// The eras and themes that the explanations tag the questions with, in this order.
-const QStringList &eraNames();
-const QStringList &themeNames();
 
 // Points earned against points possible over the questions of one tag.
 struct TagScore

@@ -39,7 +39,8 @@ inline QTextEdit *reviewViewer(ReviewWindow *review)
     return review->findChild<QTextEdit *>(name("RichTextBox1"));
 }
 
-// The line of the review that starts with first and a tab, split into its tab-separated
+// The line of the review that starts with first and a tab, up to its end or the first
+// line break within its paragraph (a question's quotes follow there), split into its tab-separated
 // columns (a question's caption, ticks, key and result; a section row's subtotals);
 // block is passed out for its formats and the explanation after it.
 inline QStringList reviewLine(ReviewWindow *review, const QString &first, QTextBlock *block = nullptr)
@@ -50,7 +51,7 @@ inline QStringList reviewLine(ReviewWindow *review, const QString &first, QTextB
             continue;
         if (block)
             *block = b;
-        QStringList columns = b.text().split(QLatin1Char('\t'));
+        QStringList columns = b.text().section(QChar::LineSeparator, 0, 0).split(QLatin1Char('\t'));
         // A tinted line ends in a tab that only carries the tint across.
         if (columns.last().isEmpty())
             columns.removeLast();

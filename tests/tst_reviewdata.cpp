@@ -55,20 +55,34 @@ void ReviewDataTest::reviewComesFromTheAnswerKey()
         QCOMPARE(subtotals.value(section), QStringLiteral("0／%1").arg(sectionPointsTable[section - 1]));
 }
 
+namespace {
+
+// Explanations that read cleanly: every question tagged 中世 and 政治.
+QByteArray wellFormedExplanations()
+{
+    QByteArray all;
+    for (int n = 1; n <= questionCount; ++n)
+        all += QByteArray::number(n) + "\t中世\t政治\ttext\n";
+    return all;
+}
+
+} // namespace
+
 void ReviewDataTest::malformedExplanations_data()
 {
     QTest::addColumn<QByteArray>("data");
-    QByteArray all;
-    for (int n = 1; n <= questionCount; ++n)
-        all += QByteArray::number(n) + "\ttext\n";
-    QTest::newRow("one missing") << QByteArray(all).replace("7\ttext\n", "");
-    QTest::newRow("out of order") << QByteArray(all).replace("3\t", "4\t");
-    QTest::newRow("one too many") << all + "37\ttext\n";
+    const QByteArray all = wellFormedExplanations();
+    QTest::newRow("one missing") << QByteArray(all).replace("\n7\t中世\t政治\ttext\n", "\n");
+    QTest::newRow("out of order") << QByteArray(all).replace("\n3\t", "\n4\t");
+    QTest::newRow("one too many") << all + "37\t中世\t政治\ttext\n";
+    QTest::newRow("unknown era") << QByteArray(all).replace("5\t中世", "5\t中生");
+    QTest::newRow("no theme") << QByteArray(all).replace("6\t中世\t政治\t", "6\t中世\t");
 }
 
 void ReviewDataTest::malformedExplanations()
 {
     QFETCH(QByteArray, data);
+    QCOMPARE(parseExplanations(wellFormedExplanations()).error, QString());
     QVERIFY(!parseExplanations(data).error.isEmpty());
 }
 
