@@ -28,24 +28,34 @@ QString reasonFor(Outcome outcome)
     return {};
 }
 
+namespace {
+
+QString quotedChoice(int box, const QuestionQuote &quote)
+{
+    return circledDigit(box) + QChar(0x3000) + quote.choices.value(box - 1);
+}
+
+} // namespace
+
 QStringList answerLines(int question, const QuestionMarking &marking, const QuestionQuote &quote)
 {
     const AnswerKeyRow &key = answerKey[size_t(question - 1)];
-    const auto choice = [&quote](int box) {
-        return circledDigit(box) + QChar(0x3000) + quote.choices.value(box - 1);
-    };
-    QStringList lines;
     const Outcome outcome = outcomeOf(question, marking);
-    if (outcome != Outcome::Right) {
-        for (int box = 1; box <= key.choices; ++box) {
-            if (marking.isTicked(box))
-                lines << QStringLiteral("あなたの解答 ") + choice(box);
-        }
-        if (!reasonFor(outcome).isEmpty())
-            lines << reasonFor(outcome);
+    if (outcome == Outcome::Right)
+        return {QStringLiteral("あなたの解答 %1（正解）").arg(circledDigit(key.correctBox))};
+    QStringList lines;
+    for (int box = 1; box <= key.choices; ++box) {
+        if (marking.isTicked(box))
+            lines << QStringLiteral("あなたの解答 ") + quotedChoice(box, quote);
     }
-    lines << QStringLiteral("正解 ") + choice(key.correctBox);
+    if (!reasonFor(outcome).isEmpty())
+        lines << reasonFor(outcome);
     return lines;
+}
+
+QString keyLine(int question, const QuestionQuote &quote)
+{
+    return QStringLiteral("正解 ") + quotedChoice(answerKey[size_t(question - 1)].correctBox, quote);
 }
 
 MistakeSummary summarize(const Marking &marking)

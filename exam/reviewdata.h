@@ -19,10 +19,13 @@ Outcome outcomeOf(int question, const QuestionMarking &marking);
 // "複数解答のため0点" for two or more boxes, "無解答" for none; empty otherwise.
 QString reasonFor(Outcome outcome);
 
-// The lines that quote the choices of one question: for a right answer the key's
-// choice ("正解 ②　ア―代銭納　イ―為替"); otherwise every ticked choice
-// ("あなたの解答 ①　ア―代銭納　イ―借上"), the reason, and the key's choice.
+// The lines that quote the student's answer to one question: every ticked choice
+// ("あなたの解答 ①　ア―代銭納　イ―借上") and the reason for no points; for a right
+// answer only its box ("あなたの解答 ②（正解）"), as the key's line quotes it.
 QStringList answerLines(int question, const QuestionMarking &marking, const QuestionQuote &quote);
+
+// The line that quotes the key's choice: "正解 ②　ア―代銭納　イ―為替".
+QString keyLine(int question, const QuestionQuote &quote);
 
 // The questions to look at again, in the booklet's order: wrong ones (two or more
 // boxes included) and unanswered ones.

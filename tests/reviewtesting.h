@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -58,4 +59,21 @@ inline QStringList reviewLine(ReviewWindow *review, const QString &first, QTextB
         return columns;
     }
     return {};
+}
+
+// The lines of a question's entry in the review, from its line (the caption, a tab and
+// the columns) to its explanation: each paragraph split at its line breaks.
+inline QStringList entryLines(ReviewWindow *review, const QString &caption)
+{
+    QTextBlock line;
+    if (reviewLine(review, caption, &line).isEmpty())
+        return {};
+    static const QRegularExpression nextEntry(QStringLiteral("^\\d[A-C]-問\\d+\t"));
+    QStringList lines;
+    for (QTextBlock block = line; block.isValid(); block = block.next()) {
+        if (block != line && nextEntry.match(block.text()).hasMatch())
+            break;
+        lines += block.text().split(QChar::LineSeparator);
+    }
+    return lines;
 }

@@ -83,21 +83,22 @@ void ReviewDiagnosisTest::choicesInWords_data()
     QTest::addColumn<int>("question");
     QTest::addColumn<QList<int>>("ticks");
     QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("key");
 
-    QTest::newRow("right") << 1 << QList<int>{4} << QStringList{"正解 ④　Ｘ　誤　Ｙ　誤"};
-    QTest::newRow("wrong") << 2 << QList<int>{1}
-                           << QStringList{"あなたの解答 ①　ア―代銭納　イ―借上", "正解 ②　ア―代銭納　イ―為替"};
+    QTest::newRow("right") << 1 << QList<int>{4} << QStringList{"あなたの解答 ④（正解）"} << "正解 ④　Ｘ　誤　Ｙ　誤";
+    QTest::newRow("wrong") << 2 << QList<int>{1} << QStringList{"あなたの解答 ①　ア―代銭納　イ―借上"}
+                           << "正解 ②　ア―代銭納　イ―為替";
     QTest::newRow("two boxes") << 4 << QList<int>{1, 2}
                                << QStringList{"あなたの解答 ①　東日本では主に銀貨が、西日本では主に金貨が取引に用いられ、両替商が両者の交換にあたった。",
                                               "あなたの解答 ②　幕府は金座・銀座・銭座を設けて、貨幣を鋳造させた。",
-                                              "複数解答のため0点",
-                                              "正解 ②　幕府は金座・銀座・銭座を設けて、貨幣を鋳造させた。"};
-    QTest::newRow("blank") << 5 << QList<int>{} << QStringList{"無解答", "正解 ①　Ｘ　正　Ｙ　正"};
-    QTest::newRow("six choices right") << 8 << QList<int>{5} << QStringList{"正解 ⑤　Ⅲ－Ⅰ－Ⅱ"};
-    QTest::newRow("six choices wrong") << 29 << QList<int>{6}
-                                       << QStringList{"あなたの解答 ⑥　Ⅲ－Ⅱ－Ⅰ", "正解 ①　Ⅰ－Ⅱ－Ⅲ"};
-    QTest::newRow("columns of spaces") << 2 << QList<int>{3}
-                                       << QStringList{"あなたの解答 ③　ア―撰銭　イ―借上", "正解 ②　ア―代銭納　イ―為替"};
+                                              "複数解答のため0点"}
+                               << "正解 ②　幕府は金座・銀座・銭座を設けて、貨幣を鋳造させた。";
+    QTest::newRow("blank") << 5 << QList<int>{} << QStringList{"無解答"} << "正解 ①　Ｘ　正　Ｙ　正";
+    QTest::newRow("six choices right") << 8 << QList<int>{5} << QStringList{"あなたの解答 ⑤（正解）"} << "正解 ⑤　Ⅲ－Ⅰ－Ⅱ";
+    QTest::newRow("six choices wrong") << 29 << QList<int>{6} << QStringList{"あなたの解答 ⑥　Ⅲ－Ⅱ－Ⅰ"}
+                                       << "正解 ①　Ⅰ－Ⅱ－Ⅲ";
+    QTest::newRow("columns of spaces") << 2 << QList<int>{3} << QStringList{"あなたの解答 ③　ア―撰銭　イ―借上"}
+                                       << "正解 ②　ア―代銭納　イ―為替";
 }
 
 void ReviewDiagnosisTest::choicesInWords()
@@ -105,7 +106,9 @@ void ReviewDiagnosisTest::choicesInWords()
     QFETCH(int, question);
     QFETCH(QList<int>, ticks);
     QFETCH(QStringList, lines);
+    QFETCH(QString, key);
     QCOMPARE(answerLines(question, marked(question, ticks), m_quotes.of(question)), lines);
+    QCOMPARE(keyLine(question, m_quotes.of(question)), key);
 }
 
 // Right (1, 8, 36), wrong (2), two boxes (4), six choices wrong (29), the rest blank.

@@ -30,6 +30,12 @@ constexpr qreal lineEnd = 740;
 // the themes, the study points and the questions' heading.
 enum SummaryOffset { Summary, TimingHeading, Timing, TagHeading, Eras, Themes, StudyPoints, QuestionsHeading, Count };
 
+// A question's entry is two paragraphs. Its line and below it the student's answer in
+// the booklet's words change with the marking; the question in the booklet's words,
+// the key's choice and the explanation never do. Each rewritten paragraph moves every
+// paragraph after it in the layout, so the entries have as few as can be.
+constexpr int blocksPerQuestion = 2;
+
 QTextCharFormat textFormat(qreal points, bool bold = false, const QColor &colour = Qt::black,
                            const QColor &background = QColor())
 {
@@ -171,7 +177,8 @@ QList<Run> tagChart(const QString &title, const QList<TagScore> &scores)
 
 QTextBlockFormat chartFormat()
 {
-    QTextBlockFormat format = lineFormat({90, 90 + BarChart::lengthInEms * 10 + 10}, 6);
+    // The bars at 10 points are 14 ems, about 187 pixels, long: their figures follow at the next stop.
+    QTextBlockFormat format = lineFormat({90, 290}, 6);
     format.setLeftMargin(12);
     format.setNonBreakableLines(true);
     return format;
@@ -210,7 +217,7 @@ int ReviewDocument::questionOfLink(const QString &href)
 
 QTextBlock ReviewDocument::entryBlock(int question) const
 {
-    return m_document->findBlockByNumber(m_firstQuestionBlock + 2 * (question - 1));
+    return m_document->findBlockByNumber(m_firstQuestionBlock + blocksPerQuestion * (question - 1));
 }
 
 void ReviewDocument::show(const Marking &marking, const std::optional<RunTiming> &timing)
@@ -270,14 +277,20 @@ void ReviewDocument::writeAll()
     QTextBlockFormat explanationBlock;
     explanationBlock.setLeftMargin(24);
     explanationBlock.setTopMargin(2);
+    // The answer's lines below the line start where the quotes do.
     QTextBlockFormat entryFormat = lineFormat({90, 260, 380}, 6);
     entryFormat.setLeftMargin(24);
     entryFormat.setTextIndent(-24);
     m_firstQuestionBlock = cursor.block().blockNumber() + 1;
     Q_ASSERT(m_firstQuestionBlock == m_summaryBlock + SummaryOffset::Count);
     for (int n = 1; n <= questionCount; ++n) {
+        const QuestionQuote &quote = m_quotes.of(n);
+        QStringList asked{quote.instruction};
+        asked += quote.statements;
         cursor.insertBlock(entryFormat);
         cursor.insertBlock(explanationBlock);
+        cursor.insertText(asked.join(lineSeparator) + lineSeparator, textFormat(9, false, quoteColour));
+        cursor.insertText(keyLine(n, quote) + lineSeparator, textFormat(9));
         cursor.insertText(m_explanations.of(n), textFormat(9));
     }
     cursor.endEditBlock();
@@ -371,7 +384,8 @@ void ReviewDocument::writeTagScores(const Marking &marking)
 }
 
 // A wrong answer's line is tinted and its "×" red, so it is found by colour and by word.
-// Below the line, the question in the booklet's words and the choices that matter.
+// Below the line, the student's answer in the booklet's words, the reason for no points
+// and when the answer last changed.
 void ReviewDocument::writeQuestion(int question, const QuestionMarking &marking, const std::optional<RunTiming> &timing)
 {
     const AnswerKeyRow &key = answerKey[size_t(question - 1)];
@@ -380,22 +394,15 @@ void ReviewDocument::writeQuestion(int question, const QuestionMarking &marking,
     const QString columns = QStringLiteral("\tあなたの解答　") + ticksText(marking, key.choices)
                             + QStringLiteral("\t正解　") + circledDigit(key.correctBox) + QLatin1Char('\t');
     const QString result = (right ? QStringLiteral("○ ") : QStringLiteral("× ")) + outOf(marking.points, key.points);
-    QTextCharFormat caption = textFormat(10, true, Qt::black, tint);
-    caption.setAnchorNames({QStringLiteral("q%1").arg(question)});
-    QList<Run> runs{{answerPageCaption(question), caption},
+    QList<Run> runs{{answerPageCaption(question), textFormat(10, true, Qt::black, tint)},
                     {columns, textFormat(10, false, Qt::black, tint)},
                     {result, textFormat(10, true, right ? QColor(Qt::black) : wrongMarkColour, tint)},
                     {QStringLiteral("\t"), textFormat(10, false, Qt::black, tint)}};
 
-    const QuestionQuote &quote = m_quotes.of(question);
-    QStringList asked{quote.instruction};
-    asked += quote.statements;
-    runs.append({lineSeparator + asked.join(lineSeparator), textFormat(9, false, quoteColour)});
-    const QStringList answers = answerLines(question, marking, quote);
     const Outcome outcome = outcomeOf(question, marking);
-    for (const QString &line : answers) {
-        const bool reason = line == reasonFor(outcome);
-        runs.append({lineSeparator + line, textFormat(9, reason, reason ? wrongMarkColour : QColor(Qt::black))});
+    for (const QString &answer : answerLines(question, marking, m_quotes.of(question))) {
+        const bool reason = answer == reasonFor(outcome);
+        runs.append({lineSeparator + answer, textFormat(9, reason, reason ? wrongMarkColour : QColor(Qt::black))});
     }
     if (timing && timing->hasStarted() && timing->lastChangeMs(question) >= 0) {
         const QString when = timing->changedAfterTimeUp(question)

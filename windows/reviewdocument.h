@@ -22,8 +22,8 @@ QString ticksText(const QuestionMarking &question, int choices);
 // entry), where the run's minutes went and the points by era and by theme, as bars
 // with their figures beside them. Then for every question a line with its caption,
 // the ticks, the key's box and ○ or × with the points; below it, in the booklet's own
-// words, the question, the chosen and the correct choices, the reason for no points
-// and when the answer last changed; then the explanation.
+// words, the chosen choices, the reason for no points and when the answer last
+// changed; then the question and the key's choice, also in its words, and the explanation.
 // Every size is set in points on the text itself, so zooming the viewer scales it.
 //
 // The first marking writes the whole document. Every marking then rewrites only

@@ -52,8 +52,10 @@ def set_clock(clock_file, minutes):
         clock.write("+%d\n" % (minutes * 60))
 
 
-def tick(screen, exam, question, choices, box):
-    screen.click(*exam.answer_tab(question))
+def tick(screen, exam, question, choices, box, page_shown=False):
+    # (xdotool's mousemove --sync waits for a move: a second click on the same tab would hang.)
+    if not page_shown:
+        screen.click(*exam.answer_tab(question))
     if box is None:
         return
     left, top = exam.box_place(choices, box)
@@ -71,7 +73,7 @@ def timed_run(screen, exam, clock_file):
     # 0:00 shows at the next tick of the countdown; a tick after it counts as late.
     set_clock(clock_file, AFTER_TIME_UP[0])
     time.sleep(1.5)
-    tick(screen, exam, *AFTER_TIME_UP[1:])
+    tick(screen, exam, *AFTER_TIME_UP[1:], page_shown=True)
     screen.click(*exam.at(SCORE_BUTTON))
 
 
@@ -153,14 +155,15 @@ def follow_link(screen, region):
                        lambda shot: any(p == WRONG_ROW for p in shot.pixels(region[0], region[1], region[2], 60)))
 
 
-def print_to_pdf(screen, window, work):
+def print_to_pdf(screen, window, folders, out_dir):
     screen.focus(window)
     screen.keys("ctrl+p")
     dialog = wait_for("the print dialog", lambda: screen.windows("印刷"), 10)[0]
     screen.shoot("print-dialog")
     screen.focus(dialog)
     screen.keys("Return")
-    pdf = wait_for("the printed PDF", lambda: [p for p in glob.glob(os.path.join(work, "*.pdf"))
+    # The dialog offers the working folder, or the home folder when that lies outside it.
+    pdf = wait_for("the printed PDF", lambda: [p for folder in folders for p in glob.glob(os.path.join(folder, "*.pdf"))
                                                 if os.path.getsize(p) > 0], 20)[0]
     time.sleep(1)
     text = subprocess.run(["pdftotext", "-enc", "UTF-8", pdf, "-"], capture_output=True, text=True,
@@ -168,7 +171,7 @@ def print_to_pdf(screen, window, work):
     for words in ("間違えた問題", "時間の使い方", "分野別の得点", "1A-問2"):
         if words not in text:
             raise Failure("the printed review lacks %s" % words)
-    page = os.path.join(os.path.dirname(pdf), "page")
+    page = os.path.join(out_dir, "printed-page")
     subprocess.run(["pdftoppm", "-r", "72", "-f", "1", "-l", "1", "-png", pdf, page], check=True, timeout=30)
     picture = glob.glob(page + "*.png")[0]
     raw = subprocess.run(["convert", picture, "-depth", "8", "rgb:-"], capture_output=True, check=True,
@@ -200,7 +203,7 @@ def review_run(program, out_dir, scratch):
         timed_run(screen, exam, clock_file)
         window, region = review(screen, exam)
         follow_link(screen, region)
-        print_to_pdf(screen, window, folders.work)
+        print_to_pdf(screen, window, (folders.work, folders.home), out_dir)
     finally:
         stop(program_process)
         stop(xvfb)
@@ -216,7 +219,7 @@ def main():
         sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing or ["libfaketime"]))
     os.makedirs(out_dir, exist_ok=True)
     for name in os.listdir(out_dir):
-        if name.endswith(".png"):
+        if name.endswith(".png"):  # screenshots and the printed page
             os.remove(os.path.join(out_dir, name))
 
     signal.signal(signal.SIGALRM, on_deadline)
