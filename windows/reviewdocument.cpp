@@ -122,11 +122,11 @@ void replaceBlock(QTextDocument *document, const QTextBlock &block, const QList<
     for (const Run &run : runs)
         text += run.text;
     QTextCursor cursor(document);
+    // The whole text goes in at once and the runs' formats are laid over it, all in one
+    // edit: outside an edit every move of the cursor would lay out its paragraph to place it.
+    cursor.beginEditBlock();
     cursor.setPosition(block.position());
     cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
-    // The whole text goes in at once and the runs' formats are laid over it: each
-    // insertion would have the new text laid out on the spot to place the cursor.
-    cursor.beginEditBlock();
     if (runs.isEmpty()) {
         cursor.removeSelectedText();
         cursor.endEditBlock();
@@ -143,13 +143,27 @@ void replaceBlock(QTextDocument *document, const QTextBlock &block, const QList<
     cursor.endEditBlock();
 }
 
+// A page caption that a line never breaks: word joiners between its characters, since
+// a line may otherwise break before or after "問".
+QString unbrokenCaption(int question)
+{
+    const QString caption = answerPageCaption(question);
+    QString unbroken;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (i > 0)
+            unbroken += QChar(0x2060);
+        unbroken += caption[i];
+    }
+    return unbroken;
+}
+
 // "1A-問2、1B-問4", each caption a link to its entry.
 void appendLinks(QList<Run> *runs, const QList<int> &questions)
 {
     for (qsizetype i = 0; i < questions.size(); ++i) {
         if (i > 0)
             runs->append({QStringLiteral("、"), textFormat(10)});
-        runs->append({answerPageCaption(questions[i]), linkFormat(questions[i])});
+        runs->append({unbrokenCaption(questions[i]), linkFormat(questions[i])});
     }
 }
 
@@ -343,7 +357,8 @@ void ReviewDocument::writeTiming(const std::optional<RunTiming> &timing)
         for (int section = 1; section <= sectionCount; ++section)
             longest = qMax(longest, qMax(timing->sectionMs(section) / 60000.0, minutesByPoints(section)));
         const double scale = qMax(5.0, std::ceil(longest / 5) * 5);
-        runs.append({QStringLiteral("開始から採点まで %1。上の棒が使った時間、下の棒が配点による目安です（棒の長さいっぱいで%2分）。")
+        runs.append({QStringLiteral("開始から採点まで %1。上の棒が使った時間、下の棒が配点による目安です（棒の長さいっぱいで%2分）。"
+                                    "各設問の「開始から○分」は、その解答を最後に変えた時刻です。")
                          .arg(minutes(timing->runMs()))
                          .arg(scale),
                      textFormat(10)});
@@ -373,9 +388,14 @@ void ReviewDocument::writeTagScores(const Marking &marking)
             if (!score.needsStudy())
                 continue;
             any = true;
-            runs.append({QString(lineSeparator) + QStringLiteral("%1（%2％）　").arg(score.name).arg(qRound(100.0 * score.earned / score.possible)),
+            // Plain captions: the summary above links every one of them already.
+            QStringList missed;
+            for (int question : score.missed)
+                missed << unbrokenCaption(question);
+            runs.append({QString(lineSeparator)
+                             + QStringLiteral("%1（%2％）　").arg(score.name).arg(qRound(100.0 * score.earned / score.possible))
+                             + missed.join(QStringLiteral("、")),
                          textFormat(10)});
-            appendLinks(&runs, score.missed);
         }
     }
     if (!any)
@@ -384,8 +404,8 @@ void ReviewDocument::writeTagScores(const Marking &marking)
 }
 
 // A wrong answer's line is tinted and its "×" red, so it is found by colour and by word.
-// Below the line, the student's answer in the booklet's words, the reason for no points
-// and when the answer last changed.
+// Below the line, the student's answer in the booklet's words with when it last changed,
+// and the reason for no points.
 void ReviewDocument::writeQuestion(int question, const QuestionMarking &marking, const std::optional<RunTiming> &timing)
 {
     const AnswerKeyRow &key = answerKey[size_t(question - 1)];
@@ -399,16 +419,21 @@ void ReviewDocument::writeQuestion(int question, const QuestionMarking &marking,
                     {result, textFormat(10, true, right ? QColor(Qt::black) : wrongMarkColour, tint)},
                     {QStringLiteral("\t"), textFormat(10, false, Qt::black, tint)}};
 
+    // When the answer last changed closes its first line, in grey: "（開始から 23 分）".
+    QString when;
+    if (timing && timing->hasStarted() && timing->lastChangeMs(question) >= 0) {
+        when = timing->changedAfterTimeUp(question)
+                   ? QStringLiteral("（時間切れ後）")
+                   : QStringLiteral("（開始から %1 分）").arg(timing->lastChangeMs(question) / 60000);
+    }
     const Outcome outcome = outcomeOf(question, marking);
     for (const QString &answer : answerLines(question, marking, m_quotes.of(question))) {
         const bool reason = answer == reasonFor(outcome);
         runs.append({lineSeparator + answer, textFormat(9, reason, reason ? wrongMarkColour : QColor(Qt::black))});
-    }
-    if (timing && timing->hasStarted() && timing->lastChangeMs(question) >= 0) {
-        const QString when = timing->changedAfterTimeUp(question)
-                                 ? QStringLiteral("時間切れ後")
-                                 : QStringLiteral("開始から %1 分").arg(timing->lastChangeMs(question) / 60000);
-        runs.append({lineSeparator + QStringLiteral("最後に解答を変えた時刻　") + when, textFormat(9)});
+        if (!when.isEmpty()) {
+            runs.append({when, textFormat(9, false, quoteColour)});
+            when.clear();
+        }
     }
     replaceBlock(m_document, entryBlock(question), runs);
 }

@@ -17,14 +17,11 @@ Usage: review_run.py <program> <output folder>
 import glob
 import os
 import shutil
-import signal
 import subprocess
-import sys
-import tempfile
 import time
 
-from xsession import (ANSWER_SHEET, BOX_HEIGHT, REVIEW_TITLE, SCORE_BUTTON, TOOLS, WRONG_ROW, Failure, Screen,
-                      log, on_deadline, start_xvfb, stop, wait_for)
+from xsession import (ANSWER_SHEET, BOX_HEIGHT, REVIEW_TITLE, SCORE_BUTTON, WRONG_ROW, Failure, Screen, log,
+                      run_main, start_xvfb, stop, wait_for)
 from student_run import Folders, fresh_user_environment, open_exam_window, start_exam
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
@@ -210,33 +207,10 @@ def review_run(program, out_dir, scratch):
 
 
 def main():
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
-    program = os.path.abspath(sys.argv[1])
-    out_dir = os.path.abspath(sys.argv[2])
-    missing = [tool for tool in TOOLS + ("pdftotext", "pdftoppm") if shutil.which(tool) is None]
-    if missing or not os.path.exists(FAKETIME_LIBRARY):
-        sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing or ["libfaketime"]))
-    os.makedirs(out_dir, exist_ok=True)
-    for name in os.listdir(out_dir):
-        if name.endswith(".png"):  # screenshots and the printed page
-            os.remove(os.path.join(out_dir, name))
-
-    signal.signal(signal.SIGALRM, on_deadline)
-    signal.signal(signal.SIGTERM, on_deadline)
-    signal.alarm(110)
-    scratch = tempfile.mkdtemp(prefix="nihonshib-review-")
-    started = time.monotonic()
-    try:
-        review_run(program, out_dir, scratch)
-    except Failure as failure:
-        log("FAIL: %s" % failure)
-        log("screenshots in " + out_dir)
-        sys.exit(1)
-    finally:
-        signal.alarm(0)
-        shutil.rmtree(scratch, ignore_errors=True)
-    log("PASS in %.1f s; screenshots in %s" % (time.monotonic() - started, out_dir))
+    missing = [tool for tool in ("pdftotext", "pdftoppm") if shutil.which(tool) is None]
+    if not os.path.exists(FAKETIME_LIBRARY):
+        missing.append("libfaketime")
+    run_main(__doc__, review_run, 110, "nihonshib-review-", missing)
 
 
 if __name__ == "__main__":
