@@ -1,7 +1,7 @@
 // Saves pictures of the program's windows as a student sees them, for the README
 // and the package's description: the exam window after a scored run (also with
 // the booklet zoomed to 150 %), the 解答・解説 review of that run, the review
-// of a timed run (its summary and charts, and a wrong answer's entry), the six
+// of a timed run (its summary and charts, also at 150 %, and a wrong answer's entry), the six
 // verdict windows and the help window.
 //
 //   screenshots OUTPUT_FOLDER
@@ -104,7 +104,11 @@ bool saveReviewOfATimedRun(const QDir &folder)
     review->resize(792, 880);
     if (!save(review, folder, QStringLiteral("review-summary.png")))
         return false;
-    auto *viewer = review->findChild<QTextEdit *>(QStringLiteral("RichTextBox1"));
+    auto *viewer = review->findChild<RichTextView *>(QStringLiteral("RichTextBox1"));
+    viewer->setZoomPercent(150);
+    if (!save(review, folder, QStringLiteral("review-summary-zoomed.png")))
+        return false;
+    viewer->setZoomPercent(100);
     const QTextBlock entry = viewer->document()->find(QStringLiteral("1B-問4\t")).block();
     review->resize(792, 330);
     QApplication::processEvents();

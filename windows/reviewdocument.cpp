@@ -28,7 +28,7 @@ constexpr qreal lineEnd = 740;
 
 // After the summary: the timing's heading and lines, the tags' heading, the eras,
 // the themes, the study points and the questions' heading.
-enum SummaryOffset { Summary, TimingHeading, Timing, TagHeading, Eras, Themes, StudyPoints, QuestionsHeading, Count };
+enum SummaryOffset { Summary, TimingHeading, TimingNote, Timing, TagHeading, Eras, Themes, StudyPoints, QuestionsHeading, Count };
 
 // A question's entry is two paragraphs. Its line and below it the student's answer in
 // the booklet's words change with the marking; the question in the booklet's words,
@@ -279,6 +279,7 @@ void ReviewDocument::writeAll()
     m_summaryBlock = cursor.block().blockNumber();
     cursor.insertBlock(headingFormat);
     cursor.insertText(QStringLiteral("時間の使い方"), heading);
+    cursor.insertBlock(summaryFormat);
     cursor.insertBlock(chartFormat());
     cursor.insertBlock(headingFormat);
     cursor.insertText(QStringLiteral("分野別の得点"), heading);
@@ -349,27 +350,29 @@ void ReviewDocument::writeSummary(const Marking &marking)
 // one scale: the longest of them, rounded up to five minutes.
 void ReviewDocument::writeTiming(const std::optional<RunTiming> &timing)
 {
-    QList<Run> runs;
+    QList<Run> note;
+    QList<Run> rows;
     if (!timing || !timing->hasStarted()) {
-        runs.append({QStringLiteral("時間の使い方は、スタートを押してから採点するまでの間だけ記録されます。"), textFormat(10)});
+        note.append({QStringLiteral("時間の使い方は、スタートを押してから採点するまでの間だけ記録されます。"), textFormat(10)});
     } else {
         double longest = 0;
         for (int section = 1; section <= sectionCount; ++section)
             longest = qMax(longest, qMax(timing->sectionMs(section) / 60000.0, minutesByPoints(section)));
         const double scale = qMax(5.0, std::ceil(longest / 5) * 5);
-        runs.append({QStringLiteral("開始から採点まで %1。上の棒が使った時間、下の棒が配点による目安です（棒の長さいっぱいで%2分）。"
+        note.append({QStringLiteral("開始から採点まで %1。上の棒が使った時間、下の棒が配点による目安です（棒の長さいっぱいで%2分）。"
                                     "各設問の「開始から○分」は、その解答を最後に変えた時刻です。")
                          .arg(minutes(timing->runMs()))
                          .arg(scale),
                      textFormat(10)});
         for (int section = 1; section <= sectionCount; ++section) {
             const qint64 spent = timing->sectionMs(section);
-            appendChartRow(&runs, QStringLiteral("第%1問").arg(section),
+            appendChartRow(&rows, QStringLiteral("第%1問").arg(section),
                            {{spent / 60000.0 / scale, spentBarColour}, {minutesByPoints(section) / scale, shareBarColour}},
                            QStringLiteral("使った時間 %1　目安 %2分").arg(minutes(spent)).arg(minutesByPoints(section), 0, 'f', 1));
         }
     }
-    replaceBlock(m_document, m_document->findBlockByNumber(m_summaryBlock + Timing), runs);
+    replaceBlock(m_document, m_document->findBlockByNumber(m_summaryBlock + TimingNote), note);
+    replaceBlock(m_document, m_document->findBlockByNumber(m_summaryBlock + Timing), rows);
 }
 
 void ReviewDocument::writeTagScores(const Marking &marking)
