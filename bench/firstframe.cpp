@@ -17,8 +17,15 @@ namespace bench {
 
 namespace {
 
+double msSince(qint64 startNs, qint64 nowNs)
+{
+    return double(nowNs - startNs) / 1e6;
+}
+
+} // namespace
+
 // Every request sent before this one has been carried out by the X server once its reply is back.
-void waitForXServer()
+void waitForWindowSystem()
 {
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection())
@@ -26,13 +33,6 @@ void waitForXServer()
     xcb_connection_t *connection = x11->connection();
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
-
-double msSince(qint64 startNs, qint64 nowNs)
-{
-    return double(nowNs - startNs) / 1e6;
-}
-
-} // namespace
 
 FirstFrame::FirstFrame(QWidget *watched, std::function<void(qint64)> done)
     : m_watched(watched), m_done(std::move(done))
@@ -53,7 +53,7 @@ bool FirstFrame::eventFilter(QObject *watched, QEvent *event)
 
 void FirstFrame::frameOut()
 {
-    waitForXServer();
+    waitForWindowSystem();
     m_done(m_paintNs);
 }
 

@@ -9,6 +9,10 @@ class QWidget;
 
 namespace bench {
 
+// Under X, returns once the server has carried out every request sent before
+// (one round trip); elsewhere at once.
+void waitForWindowSystem();
+
 // The first frame of a window as the user sees it: the watched widget painted,
 // the backing store flushed to the window system, and, under X, the server done
 // with every request sent before (one round trip), so the pixels are on screen.
