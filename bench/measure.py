@@ -18,6 +18,8 @@ STARTUP_COLD_RATIO_TARGET = 1.15
 MEMORY_TARGET_KB = 10 * 1024
 # The first frame while the fonts' caches cannot be written, against the same as installed.
 FONT_CACHE_RATIO_TARGET = 1.1
+ZOOM_MEDIAN_TARGET_MS = 16
+ZOOM_WORST_TARGET_MS = 100
 WAKEUP_TARGET_PER_S = 1.5
 # With the keyboard focus in the booklet: the viewer must add nothing (no caret blinking).
 FOCUSED_WAKEUP_TARGET_PER_S = 1.1
@@ -150,6 +152,17 @@ def startup(bench_dir, runs, cold_runs):
         print(f'font cache folder read-only, system cache unusable: first frame {med([a for a, _ in rows], "frame_ms"):.1f} ms '
               f'against {med([b for _, b in rows], "frame_ms"):.1f} ms as installed, {ratio:.2f}x (median of {runs} pairs); '
               f'target <= {FONT_CACHE_RATIO_TARGET}x: {verdict(ratio <= FONT_CACHE_RATIO_TARGET)}')
+
+
+def zoom(bench_dir, steps):
+    print(f'\n## One zoom step, from the key press to the frame on screen ({steps} steps a document and position)')
+    for line in run_lines([os.path.join(bench_dir, 'bench-zoom'), '--steps', str(steps)], 'zoom '):
+        f = fields(line)
+        median, worst = float(f['median_ms']), float(f['worst_ms'])
+        met = median <= ZOOM_MEDIAN_TARGET_MS and worst <= ZOOM_WORST_TARGET_MS
+        print(f'{f["document"]:10s} at the {f["position"]:6s}: median {median:6.1f} ms, worst {worst:6.1f} ms '
+              f'(to {f["zoom_at_worst"]} %); targets <= {ZOOM_MEDIAN_TARGET_MS} / <= {ZOOM_WORST_TARGET_MS} ms: '
+              f'{verdict(met)}')
 
 
 def documents(bench_dir, iterations):
