@@ -11,14 +11,25 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace {
 
-// How long the application's end waits for the audio thread to finish.
-constexpr int stopWaitMs = 500;
+// How long the application's end waits for an audio thread blocked inside the audio
+// library, on a sound server that stopped answering after it had answered our question.
+constexpr int stopWaitMs = 1500;
 
 QThread *sharedAudioThread = nullptr;
+// How many calls into the audio library that may wait for the sound server are under way.
+std::atomic<int> callsIntoAudioLibrary{0};
+
+struct AudioLibraryCall
+{
+    AudioLibraryCall() { ++callsIntoAudioLibrary; }
+    ~AudioLibraryCall() { --callsIntoAudioLibrary; }
+    Q_DISABLE_COPY(AudioLibraryCall)
+};
 
 void stopAudioThread()
 {
@@ -26,11 +37,23 @@ void stopAudioThread()
         return;
     cancelSoundServerQuestions();
     sharedAudioThread->quit();
-    // Still stuck inside the audio library on a sound server that stopped answering after
-    // it was asked: the thread keeps its QThread (reachable through sharedAudioThread)
-    // and ends with the process.
-    if (!sharedAudioThread->wait(QDeadlineTimer(stopWaitMs)))
-        return;
+    // The thread may still have work queued (closing an output, deleting a player): that
+    // is waited for however long a busy machine takes, because the audio library is torn
+    // down once the application has gone, and a thread still using it then crashes the
+    // process. Only a thread blocked inside the audio library on a sound server that
+    // stopped answering is given up on: it keeps its QThread (reachable through
+    // sharedAudioThread) and sleeps until the process ends.
+    QDeadlineTimer blockedSince = QDeadlineTimer::Forever;
+    while (!sharedAudioThread->wait(QDeadlineTimer(50))) {
+        if (callsIntoAudioLibrary.load() == 0) {
+            blockedSince = QDeadlineTimer::Forever;
+            continue;
+        }
+        if (blockedSince.isForever())
+            blockedSince = QDeadlineTimer(stopWaitMs);
+        else if (blockedSince.hasExpired())
+            return;
+    }
     delete sharedAudioThread;
     sharedAudioThread = nullptr;
 }
@@ -79,10 +102,14 @@ SoundPlayer::SoundPlayer(QObject *parent)
 SoundPlayer::~SoundPlayer()
 {
     // Called from the audio thread's event loop, never from inside a report of the sink.
-    if (m_sink) {
-        m_sink->disconnect(this);
-        m_sink->stop();
-        delete m_sink;
+    // The output spins the event loop while it closes: reports still queued for us must
+    // find no sink by then.
+    m_drainTimer->stop();
+    if (QAudioSink *sink = std::exchange(m_sink, nullptr)) {
+        const AudioLibraryCall call;
+        sink->disconnect(this);
+        sink->stop();
+        delete sink;
     }
 }
 
@@ -100,10 +127,17 @@ void SoundPlayer::stop()
 
 void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
 {
+    // The sound server's client library divides by a period's worth of frames, which a
+    // very slow sound makes zero; the decoder refuses such sounds, and so do we.
+    if (sound.sampleRate < minSampleRate || sound.sampleRate > maxSampleRate || sound.channels < 1) {
+        emit failed(m_generation, QStringLiteral("サンプリング周波数 %1 Hz の音声は鳴らせません").arg(sound.sampleRate));
+        return;
+    }
     if (!soundServerAnswers(startBy)) {
         emit failed(m_generation, QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
         return;
     }
+    const AudioLibraryCall call;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
         emit failed(m_generation, QStringLiteral("音声の出力装置がありません"));
@@ -185,6 +219,7 @@ void SoundPlayer::release()
     if (!m_sink)
         return;
     QAudioSink *sink = std::exchange(m_sink, nullptr);
+    const AudioLibraryCall call;
     sink->disconnect(this);
     sink->stop();
     // Later, not now: we may be inside one of its reports.
