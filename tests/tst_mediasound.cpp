@@ -3,11 +3,17 @@
 
 #include "mediacontrol.h"
 #include "soundlistener.h"
+#include "soundplayer.h"
 #include "wavefiles.h"
 
+#include <QAudioSink>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMediaDevices>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -79,6 +85,7 @@ private slots:
     void timeUpSoundReachesTheSpeakers_data();
     void timeUpSoundReachesTheSpeakers();
     void playWhilePlayingStartsAgain();
+    void audioThreadStillBusyAtExit();
 
 private:
     std::unique_ptr<sound::Server> m_server;
@@ -131,6 +138,7 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers()
     OpenedSound opened(path);
     MediaControl &control = opened.control;
     QSignalSpy &errors = opened.errors, &started = opened.started, &finished = opened.finished;
+    QVERIFY(QTest::qWaitFor([&control] { return !control.isReading(); }, 10000));
     QCOMPARE(errors.count(), 0);
     const double seconds = double(control.sound().durationMs()) / 1000.0;
 
@@ -184,6 +192,56 @@ void tst_MediaSound::playWhilePlayingStartsAgain()
     QVERIFY(control.isPlaying());
     QVERIFY(started.wait(5000));
     QCOMPARE(errors.count(), 0);
+}
+
+// The program ends while the audio thread is still at work with the audio library (as
+// a loaded machine makes it, closing an output): the end must wait for it, not tear
+// the library down under it. Run in a child process of this test, whose exit is watched.
+void tst_MediaSound::audioThreadStillBusyAtExit()
+{
+    const char *childRole = "NIHONSHIB_AUDIO_BUSY_AT_EXIT";
+    if (!qEnvironmentVariableIsSet(childRole)) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QLatin1String(childRole), QStringLiteral("1"));
+        // A crash is this test's finding, not a reason to attach a debugger.
+        environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("audioThreadStillBusyAtExit")});
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        return;
+    }
+
+    const QString path = m_files.filePath(QStringLiteral("busy.wav"));
+    QVERIFY(writeFile(path, toneWave(WaveShape(), 300)));
+    OpenedSound opened(path);
+    QVERIFY(QTest::qWaitFor([&opened] { return opened.control.isOpen(); }, 10000));
+    opened.control.setCommand(QStringLiteral("Play"));
+    QVERIFY(opened.started.wait(5000));
+    QVERIFY(opened.finished.wait(5000));
+    // Outputs opened and closed in the audio thread for a while after the test has returned.
+    QMetaObject::invokeMethod(
+        audioThread()->eventDispatcher(),
+        [] {
+            QElapsedTimer busy;
+            busy.start();
+            while (!busy.hasExpired(1500)) {
+                QByteArray silence(4410 * 2, '\0');
+                QBuffer buffer(&silence);
+                buffer.open(QIODevice::ReadOnly);
+                QAudioFormat format;
+                format.setSampleRate(44100);
+                format.setChannelCount(1);
+                format.setSampleFormat(QAudioFormat::Int16);
+                QAudioSink sink(QMediaDevices::defaultAudioOutput(), format);
+                sink.start(&buffer);
+                sink.stop();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 QTEST_MAIN(tst_MediaSound)
