@@ -18,6 +18,8 @@
 #include <functional>
 #include <optional>
 
+#include <cstdio>
+
 #include <sys/stat.h>
 
 namespace {
@@ -384,9 +386,12 @@ void tst_MediaControl::fileThatKeepsChangingIsReadOncePerInterval()
     sinceFirstRead.start();
     control.setCommand(QStringLiteral("Open"));
 
-    // Rewritten before each of many Opens, while the first read is under way.
+    // Replaced before each of many Opens, while the first read is under way (by rename,
+    // so that the read finds a whole file whenever it looks).
+    const QString staged = m_dir.filePath(QStringLiteral("staged.wav"));
     for (int frames = 11; frames <= 40; ++frames) {
-        QVERIFY(writeFile(path, countingWave(frames)));
+        QVERIFY(writeFile(staged, countingWave(frames)));
+        QVERIFY(::rename(QFile::encodeName(staged).constData(), QFile::encodeName(path).constData()) == 0);
         control.setCommand(QStringLiteral("Open"));
     }
     QVERIFY(opened.wait(10000));
