@@ -63,7 +63,8 @@ export QT_QPA_PLATFORM=offscreen
 export QT_LOGGING_RULES='qt.multimedia*=false'
 export PULSE_SERVER=unix:$server/native
 export NIHONSHIB_PULSE_SINK=nihonshib_null
-# A crash is counted and its output kept; QtTest must not stop to attach a debugger.
+# A crash is counted and its output kept: QtTest must neither stop to attach a debugger
+# nor (-nocrashhandler) stand in front of the sanitizer that prints where it happened.
 export QTEST_DISABLE_STACK_DUMP=1
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -95,7 +96,7 @@ for round in $(seq 1 "$iterations"); do
         [ "$entry" != "$name" ] && functions=${entry#*:}
         log=$out/current.log
         # shellcheck disable=SC2086
-        timeout -k 10 300 "$build/tests/$name" ${functions//,/ } >"$log" 2>&1
+        timeout -k 10 300 "$build/tests/$name" -nocrashhandler ${functions//,/ } >"$log" 2>&1
         record "$name" $? "$log"
     done
     if [ "$hung_every" -gt 0 ] && [ $((round % hung_every)) -eq 0 ]; then

@@ -58,6 +58,21 @@ void stopAudioThread()
     sharedAudioThread = nullptr;
 }
 
+// The samples handed to an output. It never reports its end. Qt Multimedia's PulseAudio
+// output (6.4), when it runs dry at the end of its source, asks the sound server to drain
+// with a callback into itself, and closing the output does not cancel that request: a
+// drain that completes once the output is deleted calls into freed memory, from the
+// sound server's thread. Whether it completes before or after depends on how late each
+// thread runs, so a loaded machine crashed now and then. A source without an end makes
+// running dry an underrun, reported as idle without that request; the drain timer then
+// waits out the server's buffer as before.
+class SampleSource : public QBuffer
+{
+public:
+    using QBuffer::QBuffer;
+    bool atEnd() const override { return false; }
+};
+
 QAudioFormat formatOf(const DecodedSound &sound, QAudioFormat::SampleFormat sampleFormat)
 {
     QAudioFormat format;
@@ -160,7 +175,7 @@ void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
 
     // Not a child of ours: a sink finished with is deleted later (see release()).
     auto *sink = new QAudioSink(device, format);
-    auto *buffer = new QBuffer(sink);
+    auto *buffer = new SampleSource(sink);
     buffer->setData(pcm);
     buffer->open(QIODevice::ReadOnly);
     m_sink = sink;
