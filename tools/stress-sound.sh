@@ -51,7 +51,9 @@ cleanup() {
     sh "$root/tests/audio/pulse-server.sh" stop "$server" >/dev/null 2>&1
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+# Interrupted: finish the run under way, then sum up what has run.
+stop=
+trap 'stop=1' INT TERM
 
 sh "$root/tests/audio/pulse-server.sh" start "$server" >/dev/null || { echo "no sound server" >&2; exit 1; }
 for _ in $(seq 1 "$load"); do
@@ -89,7 +91,9 @@ record() { # name status log
 }
 
 started=$(date +%s)
+rounds=0
 for round in $(seq 1 "$iterations"); do
+    [ -n "$stop" ] && break
     for entry in $tests; do
         name=${entry%%:*}
         functions=
@@ -105,12 +109,11 @@ for round in $(seq 1 "$iterations"); do
             "$out/hung_sound_server" >"$log" 2>&1
         record hung_sound_server $? "$log"
     fi
-    if [ $((round % 10)) -eq 0 ]; then
-        echo "round $round of $iterations, $(( $(date +%s) - started )) s, load $(cut -d' ' -f1 /proc/loadavg)"
-    fi
+    [ -n "$stop" ] || rounds=$round
+    echo "round $round of $iterations done, $(( $(date +%s) - started )) s, load $(cut -d' ' -f1 /proc/loadavg)"
 done
 
-echo "rounds: $iterations, busy loops: $load, build: $build, $(( $(date +%s) - started )) s"
+echo "rounds completed: $rounds, busy loops: $load, build: $build, $(( $(date +%s) - started )) s"
 status=0
 for name in "${!runs[@]}"; do
     echo "  $name: ${runs[$name]} runs, ${failures[$name]:-0} failed"
