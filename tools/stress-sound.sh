@@ -70,7 +70,8 @@ export NIHONSHIB_PULSE_SINK=nihonshib_null
 export QTEST_DISABLE_STACK_DUMP=1
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp
+# As tests/CMakeLists.txt sets it for CTest.
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:use_tls=0
 # die_after_fork=0: the tests start helper programs (sox, parec) with QProcess, which
 # forks and at once execs.
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:die_after_fork=0:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp}
