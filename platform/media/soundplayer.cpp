@@ -1,5 +1,6 @@
 #include "soundplayer.h"
 
+#include "medialogging.h"
 #include "soundserverprobe.h"
 
 #include <QAudioDevice>
@@ -19,6 +20,8 @@ namespace {
 // How long the application's end waits for an audio thread blocked inside the audio
 // library, on a sound server that stopped answering after it had answered our question.
 constexpr int stopWaitMs = 1500;
+// However busy the machine, the application's end does not wait longer than this.
+constexpr int stopGiveUpMs = 10000;
 
 QThread *sharedAudioThread = nullptr;
 // How many calls into the audio library that may wait for the sound server are under way.
@@ -38,21 +41,29 @@ void stopAudioThread()
     cancelSoundServerQuestions();
     sharedAudioThread->quit();
     // The thread may still have work queued (closing an output, deleting a player): that
-    // is waited for however long a busy machine takes, because the audio library is torn
-    // down once the application has gone, and a thread still using it then crashes the
-    // process. Only a thread blocked inside the audio library on a sound server that
-    // stopped answering is given up on: it keeps its QThread (reachable through
-    // sharedAudioThread) and sleeps until the process ends.
+    // is waited for as long as a busy machine takes (up to stopGiveUpMs, lest the end
+    // hang), because the audio library is torn down once the application has gone, and
+    // a thread still using it then crashes the process. A thread blocked inside the
+    // audio library on a sound server that stopped answering is given up on sooner. A
+    // thread given up on keeps its QThread (reachable through sharedAudioThread) and
+    // sleeps until the process ends.
+    const QDeadlineTimer giveUp(stopGiveUpMs);
     QDeadlineTimer blockedSince = QDeadlineTimer::Forever;
     while (!sharedAudioThread->wait(QDeadlineTimer(50))) {
+        if (giveUp.hasExpired()) {
+            qCWarning(lcMedia) << "the audio thread did not end in" << stopGiveUpMs << "ms; left running";
+            return;
+        }
         if (callsIntoAudioLibrary.load() == 0) {
             blockedSince = QDeadlineTimer::Forever;
             continue;
         }
         if (blockedSince.isForever())
             blockedSince = QDeadlineTimer(stopWaitMs);
-        else if (blockedSince.hasExpired())
+        else if (blockedSince.hasExpired()) {
+            qCWarning(lcMedia) << "the audio thread is held up by the sound server; left running";
             return;
+        }
     }
     delete sharedAudioThread;
     sharedAudioThread = nullptr;
