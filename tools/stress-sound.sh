@@ -110,7 +110,7 @@ for round in $(seq 1 "$iterations"); do
             "$out/hung_sound_server" >"$log" 2>&1
         record hung_sound_server $? "$log"
     fi
-    [ -n "$stop" ] || rounds=$round
+    rounds=$round
     echo "round $round of $iterations done, $(( $(date +%s) - started )) s, load $(cut -d' ' -f1 /proc/loadavg)"
 done
 
