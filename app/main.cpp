@@ -10,6 +10,10 @@ int main(int argc, char *argv[])
 
     ExamApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
+    // The menu entry's ID, so that docks and task switchers match the running
+    // window to the installed application (its WM_CLASS is the application name,
+    // the desktop file's StartupWMClass).
+    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.nihonshib.nihonshib"));
     QApplication::setWindowIcon(applicationIcon());
 
     ExamWindow window;
