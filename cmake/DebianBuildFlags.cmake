@@ -31,5 +31,6 @@ if(NIHONSHIB_DEBIAN_FLAGS AND NIHONSHIB_DPKG_BUILDFLAGS AND CMAKE_BUILD_TYPE STR
     # They come after CMake's own -O3, so Debian's -O2 is the level the program gets.
     add_compile_options(${debian_CPPFLAGS} ${debian_CXXFLAGS})
     add_link_options(${debian_LDFLAGS})
-    message(STATUS "Debian build flags: ${debian_CPPFLAGS} ${debian_CXXFLAGS} ${debian_LDFLAGS}")
+    list(JOIN debian_CXXFLAGS " " shown)
+    message(STATUS "Debian build flags: ${shown}")
 endif()
