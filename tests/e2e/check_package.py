@@ -379,15 +379,17 @@ def check_debug_symbols(ddeb, program, scratch):
         raise Failure("%s holds no debug information for Build-ID %s" % (os.path.basename(ddeb), identity))
 
 
-def lintian_complaints(package, maintainer, pedantic):
-    """What lintian says about a package, less the placeholder address; at the
-    default level only errors and warnings count, with --pedantic every tag."""
+def lintian_complaints(packages, maintainer, pedantic):
+    """What lintian says about packages built together, less the placeholder address;
+    at the default level only errors and warnings count, with --pedantic every tag."""
     address = maintainer[maintainer.index("<") + 1:-1]
     args = ["lintian", "--no-cfg", "--fail-on", "none"]
     if pedantic:
         args += ["--pedantic", "--display-info"]
-    output = run(args + [package], timeout=300)
-    print("lintian%s %s:\n%s" % (" --pedantic" if pedantic else "", os.path.basename(package),
+    # Together, so that lintian sees the debug symbol package's documentation link
+    # to the package it belongs to.
+    output = run(args + packages, timeout=300)
+    print("lintian%s %s:\n%s" % (" --pedantic" if pedantic else "", " ".join(map(os.path.basename, packages)),
                                   output or "(nothing to say)\n"), end="")
     counted = ("E:", "W:", "I:", "P:", "X:") if pedantic else ("E:", "W:")
     return [line for line in output.splitlines() if line[:2] in counted
@@ -396,9 +398,7 @@ def lintian_complaints(package, maintainer, pedantic):
 
 def judge_package(deb, root, maintainer, pedantic=False, debug_package=None):
     """lintian, appstreamcli and desktop-file-validate on what the package installs."""
-    complaints = lintian_complaints(deb, maintainer, pedantic)
-    if debug_package:
-        complaints += lintian_complaints(debug_package, maintainer, pedantic)
+    complaints = lintian_complaints([deb] + ([debug_package] if debug_package else []), maintainer, pedantic)
     if complaints:
         raise Failure("lintian complains:\n" + "\n".join(complaints))
     metainfo = os.path.join(root, "usr", "share", "metainfo", APP_ID + ".metainfo.xml")
