@@ -1,8 +1,8 @@
 # A release build is compiled and linked with Debian's flags, as dpkg-buildflags gives
 # them to Debian's own packages: the hardening (stack protector, _FORTIFY_SOURCE,
-# format checks, full RELRO with immediate binding), -g for the detached debug
-# symbols, and a map of the source folder to "." so that the program comes out the
-# same wherever the tree is checked out. A Debian package build (debian/rules) sets
+# format checks, full RELRO with immediate binding), -O2 -g, and a map of the source
+# folder to "." so that the program comes out the same wherever the tree is checked
+# out. A Debian package build (debian/rules) sets
 # no build type and hands its flags over through the environment instead.
 
 find_program(NIHONSHIB_DPKG_BUILDFLAGS dpkg-buildflags)

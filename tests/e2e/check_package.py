@@ -609,13 +609,17 @@ def check_cpack_builds(source_dir, files, scratch, architecture):
 
 def check_debian_texts(tree):
     """debian/changelog, debian/copyright and debian/control's Maintainer are what
-    cmake/DebianFiles.cmake writes from packaging/."""
+    cmake/DebianFiles.cmake writes from packaging/, for the maintainer and source
+    they name."""
     names = ("changelog", "copyright", "control")
     committed = {}
     for name in names:
         with open(os.path.join(tree, "debian", name), encoding="utf-8") as f:
             committed[name] = f.read()
-    run(["cmake", "-P", os.path.join(tree, "cmake", "DebianFiles.cmake")])
+    maintainer = dep5_paragraphs(committed["control"])[0]["Maintainer"][0]
+    source = dep5_paragraphs(committed["copyright"])[0].get("Source", [""])[0]
+    run(["cmake", "-DNIHONSHIB_MAINTAINER=" + maintainer, "-DNIHONSHIB_SOURCE=" + source,
+         "-P", os.path.join(tree, "cmake", "DebianFiles.cmake")])
     for name in names:
         with open(os.path.join(tree, "debian", name), encoding="utf-8") as f:
             if f.read() != committed[name]:
