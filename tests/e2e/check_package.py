@@ -14,8 +14,9 @@ window must name the desktop file and its StartupWMClass.
 builds: builds the tree as the README says, from copies of the checkout (so the
 checkout and its build folders stay as they are): twice with CPack, from two
 folders of different names, which must give byte-identical packages; and once with
-dpkg-buildpackage. Each package must be hardened (hardening-check, the compile
-lines), stripped into its -dbgsym package, xz-compressed, and clean under
+dpkg-buildpackage. Each package must be hardened (hardening-check, and the compile
+lines: compile_commands.json for CPack, blhc for dpkg-buildpackage), stripped (by
+dpkg-buildpackage into nihonshib-dbgsym), xz-compressed, and clean under
 lintian --pedantic but for the placeholder maintainer address.
 
 Usage: check_package.py layout <build folder> <source folder>
@@ -49,8 +50,7 @@ XML_LANG = "{http://www.w3.org/XML/1998/namespace}lang"
 # address is a build option (NIHONSHIB_MAINTAINER), set for real by whoever publishes.
 ADDRESS_TAGS = {"bogus-mail-host", "bogus-mail-host-in-debian-changelog"}
 VERSION = "1.0.0"
-# Where the build goes that the README's commands make, and what the package's
-# hardening is checked against: what debian/rules asks of dpkg-buildflags.
+# What debian/rules asks of dpkg-buildflags, which the compile lines are checked against.
 HARDENING = "hardening=+all"
 HARDENING_PROPERTIES = ("Position Independent Executable", "Stack protected", "Fortify Source functions",
                         "Read-only relocations", "Immediate binding")
