@@ -22,11 +22,14 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 
 void nameDesktopFile(QWindow *window)
 {
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    const QByteArray id = QGuiApplication::desktopFileName().toUtf8();
-    if (!x11 || id.isEmpty())
+    // The offscreen platform may offer the X11 interface too, without a connection.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    xcb_connection_t *connection = x11->connection();
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    const QByteArray id = QGuiApplication::desktopFileName().toUtf8();
+    if (!connection || id.isEmpty())
+        return;
     const xcb_atom_t utf8String = internAtom(connection, "UTF8_STRING");
     for (const char *property : {"_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE"}) {
         const xcb_atom_t atom = internAtom(connection, property);
