@@ -3,12 +3,14 @@
 #include "appicon.h"
 #include "fontmap.h"
 #include "richtextview.h"
+#include "windowaccessible.h"
 #include "windowlayout.h"
 
 HelpWindow::HelpWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
     fonts::installSubstitutions();
+    installWindowAccessibility();
     setObjectName(QStringLiteral("frmヘルプ"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -18,6 +20,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     // The viewer overhangs the client area slightly, as laid out.
     m_RichTextBox1 = new RichTextView(this);
     m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    m_RichTextBox1->setAccessibleName(QStringLiteral("ヘルプ"));
     m_RichTextBox1->setGeometry(twips(0, 0, 11895, 8655));
     // The document is longer than the window; see the exam window's booklet.
     m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -3,6 +3,7 @@
 #include "appicon.h"
 #include "fontmap.h"
 #include "richtextview.h"
+#include "windowaccessible.h"
 #include "windowlayout.h"
 
 #include <QLabel>
@@ -13,6 +14,7 @@ ReviewWindow::ReviewWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), m_explanations(loadExplanations())
 {
     fonts::installSubstitutions();
+    installWindowAccessibility();
     setObjectName(QStringLiteral("frm解答解説"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("解答・解説"));
@@ -33,6 +35,7 @@ ReviewWindow::ReviewWindow(QWidget *parent)
 
     m_RichTextBox1 = new RichTextView(this);
     m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    m_RichTextBox1->setAccessibleName(QStringLiteral("解答・解説"));
     m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     m_pages = new QStackedLayout(this);

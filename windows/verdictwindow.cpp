@@ -3,6 +3,7 @@
 #include "appicon.h"
 #include "fontmap.h"
 #include "richtextview.h"
+#include "windowaccessible.h"
 #include "windowlayout.h"
 
 #include <QLabel>
@@ -45,6 +46,7 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
 {
     const Verdict &verdict = verdicts[qBound(1, band, 6) - 1];
     fonts::installSubstitutions();
+    installWindowAccessibility();
     setObjectName(QStringLiteral("frm合格ライン%1").arg(band));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("合格ライン"));
@@ -56,6 +58,7 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
 
     m_RichTextBox1 = new RichTextView(this);
     m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    m_RichTextBox1->setAccessibleName(QStringLiteral("合格ライン"));
     m_RichTextBox1->setGeometry(twips(0, 1200, 11895, 7455));
     // The table is several times longer than its box; see the exam window's booklet.
     m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
