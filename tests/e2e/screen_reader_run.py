@@ -92,7 +92,7 @@ class Orca:
         """Where Orca saw the focus go since the last mark."""
         return re.findall(r"ORCA: Changing locusOfFocus from .* to (.*)\. Notify", self.debug_text()[self.debug_from:])
 
-    def said(self, *texts, within=SPEECH_WITHIN, quiet=False):
+    def said(self, *texts, within=SPEECH_WITHIN):
         """Waits until Orca has said each text (as part of an utterance, in this order)
         since the last mark; returns the utterances that said them."""
         def heard():
@@ -109,8 +109,7 @@ class Orca:
         try:
             found, heard_to = wait_for("Orca to say " + " / ".join(texts), heard, within)
         except Failure:
-            if not quiet:
-                log("Orca said since the step began: %r" % self.all_speech()[self.read_to:])
+            log("Orca said since the step began: %r" % self.all_speech()[self.read_to:])
             raise
         for utterance in found:
             log("  SPEECH OUTPUT: '%s'" % utterance)
@@ -196,7 +195,7 @@ def step(title):
 
 
 def run_by_ear(screen, orca, clock, exam):
-    def key(*keys, said=(), wait=True):
+    def key(*keys, said=()):
         orca.mark()
         screen.keys(*keys)
         return orca.said(*said) if said else []
@@ -221,6 +220,7 @@ def run_by_ear(screen, orca, clock, exam):
     # Back to the top: Orca reads the first line or, if it takes the key for a move by
     # character, its first character.
     key("ctrl+Home", said=(BOOKLET_LINES[0][0],))
+    screen.shoot("booklet-read")
 
     step("Tab to the answer sheet and on to 1A-問1's box ④, and tick it")
     key("Tab", said=("解答用紙",))
@@ -263,6 +263,7 @@ def run_by_ear(screen, orca, clock, exam):
     key("space", said=(VERDICT_TITLE, "合格ライン read only text", "旧帝国大学"))
     key("Down", said=("blank",))
     key("Down", said=("北海道",))
+    screen.shoot("verdict-read")
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 解答・解説: the review read with the arrows, Escape back")
@@ -271,6 +272,7 @@ def run_by_ear(screen, orca, clock, exam):
     # The table of the six sections: its heading row, then points against the maximum.
     key("Down", said=("大問\t第1問",))
     key("Down", said=("得点／配点\t3／17",))
+    screen.shoot("review-read")
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 終了")
@@ -279,14 +281,13 @@ def run_by_ear(screen, orca, clock, exam):
 
 
 def tab_to(screen, orca, name, presses=12):
-    """Tab until Orca reads out the control of that name."""
-    orca.mark()
+    """Tab until Orca reads out the control of that name, one control at a time."""
     for _ in range(presses):
+        orca.mark()
         screen.keys("Tab")
-        try:
-            return orca.said(name, within=5, quiet=True)
-        except Failure:
-            continue
+        # Orca echoes the key ("tab "), then reads the control that took the focus.
+        if name in orca.said(".")[0]:
+            return
     raise Failure("Tab never reached " + name)
 
 
