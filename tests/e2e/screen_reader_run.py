@@ -194,7 +194,7 @@ def step(title):
     log("- " + title)
 
 
-def run_by_ear(screen, orca, clock, exam):
+def run_by_ear(screen, orca, clock, exam, program):
     def key(*keys, said=()):
         orca.mark()
         screen.keys(*keys)
@@ -267,8 +267,8 @@ def run_by_ear(screen, orca, clock, exam):
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 解答・解説: the review read with the arrows, Escape back")
-    key("alt+g", said=("解答・解説",))
-    key("k", said=(REVIEW_TITLE, "解答・解説 read only text"))
+    choose_from_game_menu(screen, orca, exam, "k", lambda: orca.said(REVIEW_TITLE, "解答・解説 read only text",
+                                                                     within=15))
     # The table of the six sections: its heading row, then points against the maximum.
     key("Down", said=("大問\t第1問",))
     key("Down", said=("得点／配点\t3／17",))
@@ -276,8 +276,30 @@ def run_by_ear(screen, orca, clock, exam):
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 終了")
-    key("alt+g", said=("解答・解説",))
-    screen.keys("q")
+    choose_from_game_menu(screen, orca, exam, "q", lambda: wait_for("the program to end after 終了",
+                                                                    lambda: program.poll() is not None, 15))
+
+
+def choose_from_game_menu(screen, orca, exam, item, chosen, attempts=3):
+    """ゲーム by Alt+G, then the item by its key, until chosen() holds. A window that
+    has just closed can leave the window manager to hand the keyboard back to the
+    exam window a moment later, which closes a menu opened in between, so the menu
+    is opened again then."""
+    for attempt in range(attempts):
+        screen.focus(exam)
+        orca.mark()
+        screen.keys("alt+g")
+        try:
+            orca.said("解答・解説(K)", within=15)
+            orca.mark()
+            screen.keys(item)
+            chosen()
+            return
+        except Failure:
+            log("  the menu closed before its item was chosen; again")
+            orca.mark()
+            screen.keys("Escape")
+    raise Failure("ゲーム's item %s was never chosen" % item)
 
 
 def tab_to(screen, orca, name, presses=12):
@@ -330,8 +352,7 @@ def main():
         orca = Orca(session_env, out_dir)
         processes.insert(0, orca.process)
         orca.wait_until_ready()
-        run_by_ear(screen, orca, clock, exam)
-        wait_for("the program to end after 終了", lambda: program_process.poll() is not None, 30)
+        run_by_ear(screen, orca, clock, exam, program_process)
         if program_process.returncode != 0:
             raise Failure("the program ended with status %d" % program_process.returncode)
     except Failure as failure:
