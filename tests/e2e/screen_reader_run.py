@@ -16,21 +16,19 @@ Usage: screen_reader_run.py <program> <output folder>
 import os
 import re
 import shutil
-import signal
 import subprocess
-import sys
-import tempfile
 import time
 
-from xsession import (EXAM_TITLE, REVIEW_TITLE, VERDICT_TITLE, Failure, Screen, log, on_deadline,
-                      program_environment, start_xvfb, stop, wait_for, wait_for_exam_window)
+from xsession import (EXAM_TITLE, REVIEW_TITLE, VERDICT_TITLE, Failure, Screen, log, program_environment, run_main,
+                      start_xvfb, stop, wait_for, wait_for_exam_window)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The interpreter Orca is installed for.
 ORCA_PYTHON = "/usr/bin/python3"
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
-TOOLS = ("Xvfb", "xdotool", "xwininfo", "xprop", "openbox", "orca", "dbus-send", "unshare", "import", "convert")
+# Beyond the X session's own tools.
+EXTRA_TOOLS = ("xprop", "openbox", "orca", "dbus-send", "unshare")
 
 # Generous: the machine may be busy with two builds at once.
 SPEECH_WITHIN = 30
@@ -313,24 +311,9 @@ def tab_to(screen, orca, name, presses=12):
     raise Failure("Tab never reached " + name)
 
 
-def main():
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
-    program = os.path.abspath(sys.argv[1])
-    out_dir = os.path.abspath(sys.argv[2])
-    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
-    if missing or not os.path.exists(FAKETIME_LIBRARY) or not os.path.exists(BUS_LAUNCHER):
-        sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing or ["libfaketime or at-spi2-core"]))
+def run(program, out_dir, scratch):
     if "DBUS_SESSION_BUS_ADDRESS" not in os.environ:
-        sys.exit("run inside dbus-run-session")
-    os.makedirs(out_dir, exist_ok=True)
-    for old in os.listdir(out_dir):
-        os.remove(os.path.join(out_dir, old))
-
-    signal.signal(signal.SIGALRM, on_deadline)
-    signal.signal(signal.SIGTERM, on_deadline)
-    signal.alarm(280)
-    scratch = tempfile.mkdtemp(prefix="nihonshib-orca-", dir="/tmp")
+        raise Failure("run inside dbus-run-session")
     processes = []
     try:
         with open(os.path.join(out_dir, "xvfb.log"), "w") as xvfb_log:
@@ -355,18 +338,12 @@ def main():
         run_by_ear(screen, orca, clock, exam, program_process)
         if program_process.returncode != 0:
             raise Failure("the program ended with status %d" % program_process.returncode)
-    except Failure as failure:
-        log("FAIL: %s" % failure)
-        log("Orca's debug output, screenshots and the program's output in " + out_dir)
-        return 1
     finally:
-        signal.alarm(0)
         for process in processes:
             stop(process)
-        shutil.rmtree(scratch, ignore_errors=True)
-    log("PASS")
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    missing = [tool for tool in EXTRA_TOOLS if shutil.which(tool) is None]
+    missing += [path for path in (FAKETIME_LIBRARY, BUS_LAUNCHER) if not os.path.exists(path)]
+    run_main(__doc__, run, 280, "nihonshib-orca-", missing)
