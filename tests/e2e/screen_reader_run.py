@@ -43,6 +43,9 @@ class Orca:
 
     def __init__(self, env, out_dir):
         self.debug_file = os.path.join(out_dir, "orca-debug.out")
+        # A file left by an earlier run would be read as this one's until Orca opens it.
+        if os.path.exists(self.debug_file):
+            os.remove(self.debug_file)
         self.log = open(os.path.join(out_dir, "orca.log"), "w")
         command = [ORCA_PYTHON, os.path.join(HERE, "orca_line_debug.py"), "--replace",
                    "--debug-file", self.debug_file]
