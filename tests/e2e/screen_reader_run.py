@@ -268,8 +268,8 @@ def run_by_ear(screen, orca, clock, exam, program):
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 解答・解説: the review read with the arrows, Escape back")
-    choose_from_game_menu(screen, orca, exam, "k", lambda: orca.said(REVIEW_TITLE, "解答・解説 read only text",
-                                                                     within=15))
+    choose_from_game_menu(screen, orca, exam, "k", lambda: screen.windows(REVIEW_TITLE))
+    orca.said(REVIEW_TITLE, "解答・解説 read only text")
     # The table of the six sections: its heading row, then points against the maximum.
     key("Down", said=("大問\t第1問",))
     key("Down", said=("得点／配点\t3／17",))
@@ -277,28 +277,27 @@ def run_by_ear(screen, orca, clock, exam, program):
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 終了")
-    choose_from_game_menu(screen, orca, exam, "q", lambda: wait_for("the program to end after 終了",
-                                                                    lambda: program.poll() is not None, 15))
+    choose_from_game_menu(screen, orca, exam, "q", lambda: program.poll() is not None)
 
 
 def choose_from_game_menu(screen, orca, exam, item, chosen, attempts=3):
-    """ゲーム by Alt+G, then the item by its key, until chosen() holds. A window that
-    has just closed can leave the window manager to hand the keyboard back to the
-    exam window a moment later, which closes a menu opened in between, so the menu
-    is opened again then."""
+    """ゲーム by Alt+G, then the item by its key, until chosen() holds; Orca reads the
+    menu's first item as it opens. A window that has just closed can leave the window
+    manager to hand the keyboard back to the exam window a moment later, which closes
+    a menu opened in between: the menu is opened again then."""
     for attempt in range(attempts):
         screen.focus(exam)
         orca.mark()
         screen.keys("alt+g")
         try:
-            orca.said("解答・解説(K)", within=15)
-            orca.mark()
+            orca.said("解答・解説(K)")
+            read_to = orca.read_to
             screen.keys(item)
-            chosen()
+            wait_for("the menu item %s to take effect" % item, chosen, 15)
+            orca.read_to = read_to
             return
         except Failure:
             log("  the menu closed before its item was chosen; again")
-            orca.mark()
             screen.keys("Escape")
     raise Failure("ゲーム's item %s was never chosen" % item)
 
