@@ -4,7 +4,9 @@
 Orca opens the file given by --debug-file with Python's default buffering, so its
 last few kilobytes wait for the next block; a test that waits for an utterance
 would then wait for the next event. This opens that one file line-buffered and
-otherwise runs /usr/bin/orca unchanged, with the same arguments.
+otherwise runs /usr/bin/orca unchanged, with the same arguments, except that it
+waits up to 10 s rather than 0.8 s for a program to answer over AT-SPI before
+taking it for hung: on a test machine shared with builds an answer can be late.
 
 Usage: orca_line_debug.py <orca's arguments, --debug-file FILE among them>
 """
@@ -12,6 +14,11 @@ Usage: orca_line_debug.py <orca's arguments, --debug-file FILE among them>
 import builtins
 import runpy
 import sys
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
 
 ORCA = "/usr/bin/orca"
 
@@ -26,6 +33,7 @@ def main():
         return plain_open(file, mode, buffering, *args, **kwargs)
 
     builtins.open = open_line_buffered
+    Atspi.set_timeout(10000, 15000)
     sys.argv[0] = ORCA
     runpy.run_path(ORCA, run_name="__main__")
 

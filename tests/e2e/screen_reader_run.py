@@ -281,16 +281,16 @@ def run_by_ear(screen, orca, clock, exam, program):
 
 
 def choose_from_game_menu(screen, orca, exam, item, chosen, attempts=3):
-    """ゲーム by Alt+G, then the item by its key, until chosen() holds; Orca reads the
-    menu's first item as it opens. A window that has just closed can leave the window
-    manager to hand the keyboard back to the exam window a moment later, which closes
-    a menu opened in between: the menu is opened again then."""
+    """ゲーム by Alt+G, then the item by its key, until chosen() holds. A window that
+    has just closed can leave the window manager to hand the keyboard back to the
+    exam window a moment later, which closes a menu opened in between: the menu is
+    opened again then."""
     for attempt in range(attempts):
         screen.focus(exam)
         orca.mark()
         screen.keys("alt+g")
         try:
-            orca.said("解答・解説(K)")
+            wait_for("the game menu", lambda: len(screen.windows()) > 1, 15)
             read_to = orca.read_to
             screen.keys(item)
             wait_for("the menu item %s to take effect" % item, chosen, 15)
