@@ -282,11 +282,19 @@ def run_by_ear(screen, orca, clock, exam, program):
 
 def choose_from_game_menu(screen, orca, exam, item, chosen, attempts=3):
     """ゲーム by Alt+G, then the item by its key, until chosen() holds. A window that
-    has just closed can leave the window manager to hand the keyboard back to the
-    exam window a moment later, which closes a menu opened in between: the menu is
-    opened again then."""
+    has just closed leaves the window manager to hand the keyboard back to the exam
+    window; should that make the window inactive and active again after the menu
+    opened, which closes the menu, the menu is opened again."""
+    def keyboard_on_exam():
+        return screen.run("xdotool", "getwindowfocus", check=False).strip() == str(exam)
+
     for attempt in range(attempts):
-        screen.focus(exam)
+        # Given back by the window manager; focusing it again from here would itself
+        # make the window inactive and active again, and close the menu.
+        try:
+            wait_for("the keyboard back on the exam window", keyboard_on_exam, 15)
+        except Failure:
+            screen.focus(exam)
         orca.mark()
         screen.keys("alt+g")
         try:
