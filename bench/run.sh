@@ -2,7 +2,7 @@
 # Builds the benchmarks in Release and runs them offscreen and under Xvfb. Every
 # figure is printed beside its floor measured in the same run on this machine.
 #
-#   bench/run.sh [--build-dir DIR] [--quick]
+#   bench/run.sh [--build-dir DIR] [--quick] [--only startup|zoom|documents|score|countdown]
 #
 # --quick cuts the counts and the countdown to 10 s, to try the script out; the
 # figures in bench/README.md come from a run without it.
@@ -13,13 +13,14 @@ measure_args=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --build-dir) build=$2; shift 2 ;;
-        --quick) measure_args=(--startup-runs 5 --rtf-iterations 10 --countdown-seconds 10 --score-iterations 2000); shift ;;
-        *) echo "usage: $0 [--build-dir DIR] [--quick]" >&2; exit 2 ;;
+        --only) measure_args+=(--only "$2"); shift 2 ;;
+        --quick) measure_args+=(--startup-runs 5 --cold-runs 1 --zoom-steps 6 --rtf-iterations 10 --countdown-seconds 10 --score-iterations 2000); shift ;;
+        *) echo "usage: $0 [--build-dir DIR] [--quick] [--only PART]" >&2; exit 2 ;;
     esac
 done
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIHONSHIB_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 --target bench-startup bench-rtf bench-countdown bench-score nihonshib >/dev/null
+cmake --build "$build" -j2 --target bench-startup bench-startup-empty bench-zoom bench-rtf bench-countdown bench-score nihonshib >/dev/null
 
 echo "# Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 echo "# Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
