@@ -76,6 +76,7 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     buildBooklet(client);
     buildAnswerSheet(client);
     buildRunStrip(client);
+    buildAnnouncements(client);
     setTabOrder();
     watchRunForReview();
     for (QAbstractButton *control : client->findChildren<QAbstractButton *>())
@@ -127,6 +128,7 @@ void ExamWindow::onTimerTick()
     if (left != m_minutesLeft) {
         m_minutesLeft = left;
         showRemainingTime(m_minutesLeft);
+        announceCountdown(m_minutesLeft);
     }
 
     // Opened every second, so a sound file put in place during the run is used; the
@@ -176,6 +178,7 @@ void ExamWindow::onScoreClicked()
     }
     marking.total = total;
     showScore(total);
+    announceScore();
     keepMarking(marking);
 }
 

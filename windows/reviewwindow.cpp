@@ -46,6 +46,7 @@ ReviewWindow::ReviewWindow(const QString &bookletText, QWidget *parent)
 
     m_reviewView = new RichTextView(this);
     m_reviewView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_reviewView->setAccessibleName(QStringLiteral("解答・解説"));
     m_reviewView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_reviewView->viewport()->installEventFilter(this);
 
