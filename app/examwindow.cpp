@@ -78,6 +78,7 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     buildRunStrip(client);
     buildAnnouncements(client);
     setTabOrder();
+    watchRunForReview();
     for (QAbstractButton *control : client->findChildren<QAbstractButton *>())
         control->setStyle(m_focusMarkStyle);
 

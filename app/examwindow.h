@@ -3,6 +3,7 @@
 #include "answerkey.h"
 #include "countdown.h"
 #include "marking.h"
+#include "runtiming.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -78,8 +79,12 @@ private:
     void showScore(std::optional<int> score);
     void describeAnswer(int question);
     void unloadSecondaryWindows();
-    // The review (app/examreview.cpp): its menu item, and the marking it shows.
+    // The review (app/examreview.cpp): its menu item, the marking it shows and the
+    // run's timing, which only watches what the student looks at and ticks.
     void buildReviewMenuItem();
+    void watchRunForReview();
+    int sectionInSight() const;
+    void noteSectionInSight();
     void keepMarking(const std::optional<Marking> &marking);
     void unloadReviewWindow();
     // What a screen reader is told without the focus moving (app/examspeech.cpp): the
@@ -136,4 +141,7 @@ private:
     QPointer<ReviewWindow> m_reviewWindow;
     // What the last press of Score found; none before the first one and after Start.
     std::optional<Marking> m_lastMarking;
+    // Where the minutes of the run go; block numbers of the booklet's section headings.
+    RunTiming m_runTiming;
+    std::array<int, sectionCount> m_sectionHeadingBlocks{};
 };

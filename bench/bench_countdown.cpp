@@ -2,8 +2,10 @@
 // a stretch of the hour, measured from /proc. The exam window is made here and its
 // Start pressed by calling the handler, as the button would. --booklet also puts
 // the keyboard focus in the question booklet, as a student reading it has it, so
-// anything the viewer runs while focused (a caret's blink) counts. --idle leaves
-// Start alone and --empty shows a bare QMainWindow instead, for comparison.
+// anything the viewer runs while focused (a caret's blink) counts. --review first
+// marks the sheet and opens the 解答・解説 window, which stays open through the run,
+// then reads the booklet as --booklet does. --idle leaves Start alone and --empty
+// shows a bare QMainWindow instead, for comparison.
 #include "benchsupport.h"
 #include "examwindow.h"
 
@@ -143,8 +145,9 @@ int main(int argc, char *argv[])
     const int measureMs = bench::intArgument(arguments, QStringLiteral("--measure-ms"), 60000);
     const bool empty = arguments.contains(QStringLiteral("--empty"));
     const bool idle = arguments.contains(QStringLiteral("--idle"));
-    const bool booklet = arguments.contains(QStringLiteral("--booklet"));
-    const char *mode = empty ? "empty" : idle ? "idle" : booklet ? "booklet" : "running";
+    const bool review = arguments.contains(QStringLiteral("--review"));
+    const bool booklet = review || arguments.contains(QStringLiteral("--booklet"));
+    const char *mode = empty ? "empty" : idle ? "idle" : review ? "review" : booklet ? "booklet" : "running";
 
     std::unique_ptr<QMainWindow> window;
     ExamWindow *exam = nullptr;
@@ -157,6 +160,10 @@ int main(int argc, char *argv[])
         window = std::move(examWindow);
     }
     window->show();
+    if (exam && review) {
+        exam->onScoreClicked();
+        exam->onReviewTriggered();
+    }
     if (exam && !idle)
         QTimer::singleShot(0, exam, [exam] { exam->onStartClicked(); });
     if (exam && booklet)

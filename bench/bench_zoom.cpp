@@ -170,7 +170,10 @@ int main(int argc, char *argv[])
             marking.question(question).points = row.points;
         }
         marking.total = totalPoints();
-        ReviewWindow window;
+        // The review quotes the booklet as the exam window shows it.
+        RichTextView booklet;
+        booklet.loadRtfFile(QStringLiteral(":/documents/booklet.rtf"));
+        ReviewWindow window(booklet.document()->toPlainText());
         window.showMarking(marking);
         showAndWait(&window);
         report("review", &window, count);

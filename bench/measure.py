@@ -237,7 +237,7 @@ def countdown(bench_dir, program, seconds, with_program):
     print(f'\n## A running countdown ({seconds} s measured after 3 s; the bare window measured alongside)')
     results = {}
     jobs = [threading.Thread(target=countdown_run, args=(bench_dir, mode, seconds, results))
-            for mode in ('running', 'booklet', 'empty')]
+            for mode in ('running', 'booklet', 'review', 'empty')]
     for job in jobs:
         job.start()
     for job in jobs:
@@ -246,7 +246,7 @@ def countdown(bench_dir, program, seconds, with_program):
     # window, which would take the keyboard focus away from the booklet run.
     if with_program:
         real_program(program, seconds, results)
-    for mode in ('running', 'booklet', 'empty'):
+    for mode in ('running', 'booklet', 'review', 'empty'):
         for line in results[mode]:
             f = fields(line)
             if line.startswith('countdown-thread'):
@@ -262,10 +262,10 @@ def countdown(bench_dir, program, seconds, with_program):
                       f'GUI thread {float(f["gui_wakeups_per_s"]):.2f}/s, audio threads {float(f["audio_wakeups_per_s"]):.2f}/s, '
                       f'others {float(f["other_wakeups_per_s"]):.2f}/s; CPU {float(f["cpu_ms"]):.1f} ms = '
                       f'{float(f["cpu_percent_of_core"]):.3f}% of one core')
-                if mode in ('running', 'booklet'):
+                if mode in ('running', 'booklet', 'review'):
                     gui = float(f['gui_wakeups_per_s'])
                     cpu = float(f['cpu_percent_of_core'])
-                    target = FOCUSED_WAKEUP_TARGET_PER_S if mode == 'booklet' else WAKEUP_TARGET_PER_S
+                    target = FOCUSED_WAKEUP_TARGET_PER_S if mode in ('booklet', 'review') else WAKEUP_TARGET_PER_S
                     print(f'  GUI-thread wake-ups {gui:.2f}/s, target <= {target}/s: '
                           f'{verdict(gui <= target)}; CPU {cpu:.3f}% of one core, target < '
                           f'{CPU_TARGET_PERCENT}%: {verdict(cpu < CPU_TARGET_PERCENT)}')

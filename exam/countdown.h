@@ -16,6 +16,8 @@ public:
 
     void start(QTime wallClockAtStart, qint64 monotonicMsAtStart);
     int minutesLeft(qint64 monotonicMsNow);
+    // The monotonic time at which the run reaches 0:00.
+    qint64 monotonicMsAtZero() const { return m_monotonicMsAtStart + runMinutes * 60000 - m_msIntoMinuteAtStart; }
 
 private:
     qint64 m_msIntoMinuteAtStart = 0;

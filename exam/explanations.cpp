@@ -2,6 +2,20 @@
 
 #include <QFile>
 
+const QStringList &eraNames()
+{
+    static const QStringList names{QStringLiteral("原始・古代"), QStringLiteral("中世"), QStringLiteral("近世"),
+                                   QStringLiteral("近代"), QStringLiteral("現代")};
+    return names;
+}
+
+const QStringList &themeNames()
+{
+    static const QStringList names{QStringLiteral("政治"), QStringLiteral("外交"), QStringLiteral("社会・経済"),
+                                   QStringLiteral("文化")};
+    return names;
+}
+
 Explanations parseExplanations(const QByteArray &utf8)
 {
     Explanations result;
@@ -14,14 +28,22 @@ Explanations parseExplanations(const QByteArray &utf8)
             result.error = QStringLiteral("more than %1 explanations").arg(questionCount);
             return result;
         }
-        const qsizetype tab = line.indexOf('\t');
+        const QList<QByteArray> fields = line.split('\t');
         bool isNumber = false;
-        const int question = tab > 0 ? line.left(tab).toInt(&isNumber) : 0;
+        const int question = fields.size() == 4 ? fields[0].toInt(&isNumber) : 0;
         if (!isNumber || question != expected) {
             result.error = QStringLiteral("line %1 is not the explanation of question %1").arg(expected);
             return result;
         }
-        result.texts[size_t(question - 1)] = QString::fromUtf8(line.mid(tab + 1));
+        const int era = int(eraNames().indexOf(QString::fromUtf8(fields[1])));
+        const int theme = int(themeNames().indexOf(QString::fromUtf8(fields[2])));
+        if (era < 0 || theme < 0) {
+            result.error = QStringLiteral("question %1 has no known era and theme").arg(question);
+            return result;
+        }
+        result.eras[size_t(question - 1)] = era;
+        result.themes[size_t(question - 1)] = theme;
+        result.texts[size_t(question - 1)] = QString::fromUtf8(fields[3]);
         ++expected;
     }
     if (expected <= questionCount)

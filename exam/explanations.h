@@ -4,20 +4,29 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 
-// The explanations of the 36 questions that the review shows after marking.
+// The eras and the themes that tag the questions, in the order the review lists them.
+const QStringList &eraNames();
+const QStringList &themeNames();
+
+// The explanations of the 36 questions that the review shows after marking, and the
+// era and theme of history that each question asks about.
 struct Explanations
 {
     std::array<QString, questionCount> texts; // question n at n - 1; empty when missing
+    std::array<int, questionCount> eras{};    // index into eraNames()
+    std::array<int, questionCount> themes{};  // index into themeNames()
     QString error;                            // why the data could not be read; empty when it could
 
     // question: 1..36.
     const QString &of(int question) const { return texts[size_t(question - 1)]; }
 };
 
-// Reads the embedded explanations: UTF-8, one line a question, "n<TAB>text",
-// n running from 1 to 36 in order (tools/make_explanations.py writes them).
+// Reads the embedded explanations: UTF-8, one line a question,
+// "n<TAB>era<TAB>theme<TAB>text", n running from 1 to 36 in order
+// (tools/make_explanations.py writes them).
 Explanations parseExplanations(const QByteArray &utf8);
 
 // As above, from a file or a resource.

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -39,7 +40,8 @@ inline QTextEdit *reviewViewer(ReviewWindow *review)
     return review->findChild<QTextEdit *>(name("RichTextBox1"));
 }
 
-// The line of the review that starts with first and a tab, split into its tab-separated
+// The line of the review that starts with first and a tab, up to its end or the first
+// line break within its paragraph (a question's quotes follow there), split into its tab-separated
 // columns (a question's caption, ticks, key and result; a section row's subtotals);
 // block is passed out for its formats and the explanation after it.
 inline QStringList reviewLine(ReviewWindow *review, const QString &first, QTextBlock *block = nullptr)
@@ -50,11 +52,28 @@ inline QStringList reviewLine(ReviewWindow *review, const QString &first, QTextB
             continue;
         if (block)
             *block = b;
-        QStringList columns = b.text().split(QLatin1Char('\t'));
+        QStringList columns = b.text().section(QChar::LineSeparator, 0, 0).split(QLatin1Char('\t'));
         // A tinted line ends in a tab that only carries the tint across.
         if (columns.last().isEmpty())
             columns.removeLast();
         return columns;
     }
     return {};
+}
+
+// The lines of a question's entry in the review, from its line (the caption, a tab and
+// the columns) to its explanation: each paragraph split at its line breaks.
+inline QStringList entryLines(ReviewWindow *review, const QString &caption)
+{
+    QTextBlock line;
+    if (reviewLine(review, caption, &line).isEmpty())
+        return {};
+    static const QRegularExpression nextEntry(QStringLiteral("^\\d[A-C]-問\\d+\t"));
+    QStringList lines;
+    for (QTextBlock block = line; block.isValid(); block = block.next()) {
+        if (block != line && nextEntry.match(block.text()).hasMatch())
+            break;
+        lines += block.text().split(QChar::LineSeparator);
+    }
+    return lines;
 }

@@ -4,6 +4,7 @@
 
 #include "richtextview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
@@ -26,6 +27,9 @@ private slots:
     void subtotalsAddUpToTheScore();
     void followsOnlyScoreAndStart();
     void keepsItsZoomAcrossScores();
+    void summaryLinksToTheEntries();
+    void quotesTheBookletShown();
+    void timesTheRun();
 
 private:
     void markMixedSheet();
@@ -74,7 +78,13 @@ void ReviewTest::menuAndWindow()
     QVERIFY(QTest::qWaitForWindowExposed(review));
     QCOMPARE(review->objectName(), name("frm解答解説"));
     QCOMPARE(review->windowTitle(), name("解答・解説"));
-    QCOMPARE(review->size(), QSize(792, 573));
+    // Beside the exam window where the screen has room; here it has none, so the review
+    // opens over it, at its width, and ends above the answer sheet.
+    QCOMPARE(review->width(), 792);
+    QVERIFY(review->height() <= 573);
+    auto *sheet = m_window->findChild<TabControl *>(name("SSTab2"));
+    const QRect sheetOnScreen(sheet->mapToGlobal(QPoint(0, 0)), sheet->size());
+    QVERIFY(!review->frameGeometry().intersects(sheetOnScreen));
     QVERIFY(!review->windowIcon().isNull());
     QVERIFY(review->isWindow() && !review->parentWidget() && !review->isModal());
     QCOMPARE(openReview(m_window), review);
@@ -145,8 +155,9 @@ void ReviewTest::subtotalsAddUpToTheScore()
 }
 
 // Before any Score only the notice shows, with no answer anywhere. Then the open
-// window follows each press of Score and Start in place, from the top; ticks
-// changed in between change nothing.
+// window follows each press of Score and Start in place: the first Score after Start
+// shows it from the top, a later one keeps the paragraph being read at the top;
+// ticks changed in between change nothing.
 void ReviewTest::followsOnlyScoreAndStart()
 {
     clickButton(m_window, "cmdスタート");
@@ -161,7 +172,10 @@ void ReviewTest::followsOnlyScoreAndStart()
     QCOMPARE(reviewLine(review, name("1A-問1")).value(3), name("○ 3／3"));
 
     QScrollBar *scroll = reviewViewer(review)->verticalScrollBar();
-    scroll->setValue(scroll->maximum());
+    QCOMPARE(scroll->value(), scroll->minimum());
+    scroll->setValue(scroll->maximum() / 2);
+    const auto paragraphAtTop = [review] { return reviewViewer(review)->cursorForPosition(QPoint(1, 1)).block().text(); };
+    const QString reading = paragraphAtTop();
     QVERIFY(scroll->value() > 0);
     const QString marked = documentText();
     clickBox(m_window, 1, 4);
@@ -172,11 +186,13 @@ void ReviewTest::followsOnlyScoreAndStart()
     clickButton(m_window, "cmd得点");
     QCOMPARE(reviewLine(review, name("1A-問1")).value(3), name("× 0／3"));
     QCOMPARE(reviewLine(review, name("1C-問5")).value(3), name("○ 3／3"));
-    QCOMPARE(scroll->value(), scroll->minimum());
+    QCOMPARE(paragraphAtTop().section(QLatin1Char('\t'), 0, 0), reading.section(QLatin1Char('\t'), 0, 0));
 
     clickButton(m_window, "cmdスタート");
     QVERIFY(showsOnlyTheNotice());
     QCOMPARE(m_window->reviewWindow(), review);
+    clickButton(m_window, "cmd得点");
+    QCOMPARE(scroll->value(), scroll->minimum());
 }
 
 // Lines rewritten by a new Score come out at the zoom the student chose, like the
@@ -207,6 +223,113 @@ void ReviewTest::keepsItsZoomAcrossScores()
     for (auto &fragment : expected)
         fragment.second *= 2;
     QCOMPARE(zoomed, expected);
+}
+
+namespace {
+
+// The paragraph of the review that starts with first, as its lines, without the word
+// joiners that keep each page caption on one line.
+QStringList reviewParagraph(ReviewWindow *review, const QString &first)
+{
+    const QTextDocument *document = reviewViewer(review)->document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.text().startsWith(first))
+            return block.text().remove(QChar(0x2060)).split(QChar::LineSeparator);
+    }
+    return {};
+}
+
+} // namespace
+
+// The mistakes listed at the top, each a link to its entry, and the entries in the
+// booklet's own words with the reason for no points.
+void ReviewTest::summaryLinksToTheEntries()
+{
+    markMixedSheet();
+    ReviewWindow *review = openReview(m_window);
+    QVERIFY(QTest::qWaitForWindowExposed(review));
+    const QStringList summary = reviewParagraph(review, name("間違えた問題"));
+    QCOMPARE(summary.value(0), name("間違えた問題　1A-問2、1B-問4"));
+    QVERIFY(summary.value(1).startsWith(name("無解答　1B-問3、1C-問5、1C-問6、2A-問1、")));
+
+    const QStringList entry = entryLines(review, name("1B-問4"));
+    QCOMPARE(entry.mid(1, 5), (QStringList{
+        name("あなたの解答 ①　東日本では主に銀貨が、西日本では主に金貨が取引に用いられ、両替商が両者の交換にあたった。"),
+        name("あなたの解答 ②　幕府は金座・銀座・銭座を設けて、貨幣を鋳造させた。"),
+        name("複数解答のため0点"),
+        name("問４　下線部ｃに関連して、江戸時代の貨幣について述べた文として正しいものを、次の①～④のうちから一つ選べ。"),
+        name("正解 ②　幕府は金座・銀座・銭座を設けて、貨幣を鋳造させた。")}));
+    const QStringList blank = entryLines(review, name("1C-問5"));
+    QCOMPARE(blank.value(1), name("無解答"));
+    QCOMPARE(blank.value(blank.size() - 2), name("正解 ①　Ｘ　正　Ｙ　正"));
+
+    QTextEdit *viewer = reviewViewer(review);
+    // The caption as the summary writes it, with word joiners between its characters.
+    const QTextCursor link = viewer->document()->find(QStringLiteral("1\u2060B\u2060-\u2060問\u20604"));
+    QVERIFY(link.block().text().startsWith(name("間違えた問題")));
+    const QPoint at = viewer->cursorRect(link).center() - QPoint(viewer->cursorRect(link).width() * 2, 0);
+    QCOMPARE(viewer->anchorAt(at), QStringLiteral("#q4"));
+    QTest::mouseClick(viewer->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(viewer->cursorForPosition(QPoint(1, 1)).block().text().startsWith(name("1B-問4\t")));
+}
+
+// The quotes are the booklet the exam window shows, not a copy of it: a choice changed
+// there is what the review quotes.
+void ReviewTest::quotesTheBookletShown()
+{
+    QTextDocument *booklet = m_window->findChild<QTextEdit *>(name("RichTextBox1"))->document();
+    QTextCursor choice = booklet->find(name("②　ア―代銭納　イ―為替"));
+    QVERIFY(!choice.isNull());
+    choice.insertText(name("②　ア―代銭納　イ―問丸"));
+    clickBox(m_window, 2, 2);
+    clickButton(m_window, "cmd得点");
+    ReviewWindow *review = openReview(m_window);
+    QVERIFY(entryLines(review, name("1A-問2")).contains(name("正解 ②　ア―代銭納　イ―問丸")));
+}
+
+// A run on the fake clock, started 20 s into a minute so 0:00 comes at 59 min 40 s:
+// the booklet at its top (section 1) for 5 minutes, scrolled to section 2 until the
+// figure tab at 12 minutes, whose answer page is then 2A-問1 (section 2) until 3A-問1
+// (section 3) at 20; the booklet tab again at 40 (section 2 still scrolled into view)
+// until the time is up. A tick after 0:00, and Score a minute later.
+void ReviewTest::timesTheRun()
+{
+    const qint64 minute = 60000;
+    auto *bookletTabs = m_window->findChild<TabControl *>(name("SSTab1"));
+    auto *booklet = m_window->findChild<QTextEdit *>(name("RichTextBox1"));
+    m_clock.setWall(QTime(10, 0, 20));
+    clickButton(m_window, "cmdスタート");
+    m_clock.advance(5 * minute);
+    const QTextBlock section2 = booklet->document()->find(name("第２問")).block();
+    booklet->verticalScrollBar()->setValue(
+        int(booklet->document()->documentLayout()->blockBoundingRect(section2).top()));
+    m_clock.advance(2 * minute);
+    clickBox(m_window, 7, 3);
+    m_clock.advance(5 * minute);
+    QTest::mouseClick(bookletTabs, Qt::LeftButton, {}, bookletTabs->tabRect(1).center());
+    m_clock.advance(8 * minute);
+    clickBox(m_window, 13, 1);
+    m_clock.advance(20 * minute);
+    QTest::mouseClick(bookletTabs, Qt::LeftButton, {}, bookletTabs->tabRect(0).center());
+    m_clock.advance(21 * minute);
+    m_window->onTimerTick();
+    clickBox(m_window, 36, 2);
+    m_clock.advance(minute);
+    clickButton(m_window, "cmd得点");
+
+    ReviewWindow *review = openReview(m_window);
+    const QStringList note = reviewParagraph(review, name("開始から採点まで"));
+    QVERIFY2(note.value(0).startsWith(name("開始から採点まで 59.7分。")), qPrintable(note.value(0)));
+    const QStringList timing = reviewParagraph(review, name("第1問\t"));
+    const QStringList minutes{"5.0", "34.7", "20.0", "0.0", "0.0", "0.0"};
+    const QStringList shares{"10.2", "10.2", "10.2", "10.2", "12.6", "6.6"};
+    for (int section = 1; section <= 6; ++section) {
+        QCOMPARE(timing.value(section - 1).section(QLatin1Char('\t'), 2),
+                 name("使った時間 %1分　目安 %2分").arg(minutes[section - 1], shares[section - 1]));
+    }
+    QCOMPARE(entryLines(review, name("2A-問1")).value(1), name("あなたの解答 ③（正解）（開始から 7 分）"));
+    QCOMPARE(entryLines(review, name("3A-問1")).value(1), name("あなたの解答 ①（正解）（開始から 20 分）"));
+    QCOMPARE(entryLines(review, name("6B-問4")).value(1), name("あなたの解答 ②（正解）（時間切れ後）"));
 }
 
 QTEST_MAIN(ReviewTest)

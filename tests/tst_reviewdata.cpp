@@ -48,27 +48,41 @@ void ReviewDataTest::reviewComesFromTheAnswerKey()
         QCOMPARE(reviewLine(review, caption, &line),
                  (QStringList{caption, name("あなたの解答　無解答"), name("正解　") + QChar(0x2460 + key.correct - 1),
                               QStringLiteral("× 0／%1").arg(key.points)}));
-        QCOMPARE(line.next().text(), explanations.of(n));
+        QCOMPARE(entryLines(review, answerPageCaption(n)).last(), explanations.of(n));
     }
     const QStringList subtotals = reviewLine(review, name("得点／配点"));
     for (int section = 1; section <= 6; ++section)
         QCOMPARE(subtotals.value(section), QStringLiteral("0／%1").arg(sectionPointsTable[section - 1]));
 }
 
+namespace {
+
+// Explanations that read cleanly: every question tagged 中世 and 政治.
+QByteArray wellFormedExplanations()
+{
+    QByteArray all;
+    for (int n = 1; n <= questionCount; ++n)
+        all += QByteArray::number(n) + "\t中世\t政治\ttext\n";
+    return all;
+}
+
+} // namespace
+
 void ReviewDataTest::malformedExplanations_data()
 {
     QTest::addColumn<QByteArray>("data");
-    QByteArray all;
-    for (int n = 1; n <= questionCount; ++n)
-        all += QByteArray::number(n) + "\ttext\n";
-    QTest::newRow("one missing") << QByteArray(all).replace("7\ttext\n", "");
-    QTest::newRow("out of order") << QByteArray(all).replace("3\t", "4\t");
-    QTest::newRow("one too many") << all + "37\ttext\n";
+    const QByteArray all = wellFormedExplanations();
+    QTest::newRow("one missing") << QByteArray(all).replace("\n7\t中世\t政治\ttext\n", "\n");
+    QTest::newRow("out of order") << QByteArray(all).replace("\n3\t", "\n4\t");
+    QTest::newRow("one too many") << all + "37\t中世\t政治\ttext\n";
+    QTest::newRow("unknown era") << QByteArray(all).replace("5\t中世", "5\t中生");
+    QTest::newRow("no theme") << QByteArray(all).replace("6\t中世\t政治\t", "6\t中世\t");
 }
 
 void ReviewDataTest::malformedExplanations()
 {
     QFETCH(QByteArray, data);
+    QCOMPARE(parseExplanations(wellFormedExplanations()).error, QString());
     QVERIFY(!parseExplanations(data).error.isEmpty());
 }
 

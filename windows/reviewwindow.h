@@ -1,32 +1,57 @@
 #pragma once
 
+#include "bookletquotes.h"
 #include "explanations.h"
 #include "marking.h"
 #include "reviewdocument.h"
+#include "runtiming.h"
 
 #include <QWidget>
 #include <optional>
 
+class QAction;
 class QLabel;
+class QPagedPaintDevice;
 class QStackedLayout;
 class RichTextView;
 
-// The review of the last marking: every question's ticks, the key's answer, the
-// points and the explanation. Until there is a marking it shows only a notice.
+// The review of the last marking: the mistakes, where the run's minutes went, the
+// points by era and theme, and every question in the booklet's words with the ticks,
+// the key's answer, the points and the explanation. Until there is a marking it
+// shows only a notice.
 class ReviewWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ReviewWindow(QWidget *parent = nullptr);
+    // bookletText: the booklet as the exam window shows it, which the review quotes.
+    explicit ReviewWindow(const QString &bookletText, QWidget *parent = nullptr);
 
-    // Shows the review of the marking, or the notice when there is none, from the top.
-    void showMarking(const std::optional<Marking> &marking);
+    // Shows the review of the marking, or the notice when there is none. The first
+    // marking after the notice shows from the top; a later one keeps the reading place.
+    // timing: the run the marking ended, when it was started with Start.
+    void showMarking(const std::optional<Marking> &marking, const std::optional<RunTiming> &timing = std::nullopt);
+
+    // Opens beside the main window where the screen has room; otherwise over it,
+    // ending above keepVisibleTop (screen coordinates) where there is room for that.
+    void placeBeside(const QWidget *mainWindow, int keepVisibleTop);
+
+    // The review as it stands, at its own sizes (whatever the zoom), charts included.
+    void print(QPagedPaintDevice *printer) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void onPrintTriggered();
+    void showQuestion(int question);
+
     QStackedLayout *m_pages = nullptr;
     QLabel *m_noticeLabel = nullptr;
     RichTextView *m_reviewView = nullptr;
+    QAction *m_printAction = nullptr;
     Explanations m_explanations;
+    BookletQuotes m_quotes;
     std::optional<ReviewDocument> m_review;
+    bool m_fromTheTop = true; // the next marking shows from the top
 };

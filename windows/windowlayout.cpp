@@ -50,6 +50,24 @@ void centreOnScreen(QWidget *window, int clientWidth, int clientHeight)
     window->move(frame.topLeft());
 }
 
+QRect frameBeside(const QRect &mainFrame, const QSize &frame, const QRect &available, int keepVisibleTop,
+                  int minimumHeight)
+{
+    const int top = qBound(available.top(), mainFrame.top(), qMax(available.top(), available.bottom() + 1 - frame.height()));
+    if (mainFrame.right() + frame.width() <= available.right())
+        return QRect(QPoint(mainFrame.right() + 1, top), frame);
+    if (mainFrame.left() - frame.width() >= available.left())
+        return QRect(QPoint(mainFrame.left() - frame.width(), top), frame);
+    // A cascade step as window managers use it: about the height of a title bar.
+    constexpr int step = 32;
+    const QPoint corner(qMin(mainFrame.left() + step, qMax(available.left(), available.right() + 1 - frame.width())),
+                        qMax(available.top(), mainFrame.top() + step));
+    const int roomAbove = keepVisibleTop - corner.y();
+    if (roomAbove < frame.height() && roomAbove >= minimumHeight)
+        return QRect(corner, QSize(frame.width(), roomAbove));
+    return QRect(corner, frame);
+}
+
 void closeOnEscape(QWidget *window)
 {
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);

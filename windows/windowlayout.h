@@ -31,5 +31,13 @@ void centreOnScreen(QWidget *window, int clientWidth, int clientHeight);
 // window with that title to assistive technology.
 void setUpSecondaryWindow(QWidget *window, const QString &name, const QString &title);
 
+// Where a window whose frame has the given size opens next to the main window's frame,
+// within the screen's available area: beside it, to the right or else to the left,
+// where the screen has room; otherwise one step down and to the right of its top left
+// corner, ending above keepVisibleTop (the top of what must stay in sight, in screen
+// coordinates) as long as that leaves it at least minimumHeight; failing that, at full size.
+QRect frameBeside(const QRect &mainFrame, const QSize &frame, const QRect &available, int keepVisibleTop,
+                  int minimumHeight);
+
 // Escape closes the window, as it closes a dialog: the secondary windows are only read.
 void closeOnEscape(QWidget *window);

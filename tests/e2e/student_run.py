@@ -16,11 +16,14 @@ import os
 import subprocess
 import time
 
-from xsession import (run_main, BOX_HEIGHT, CLIENT_HEIGHT, CLIENT_WIDTH, EXAM_TITLE, HELP_TITLE, PASS_RATE_BUTTON, PINK,
+from xsession import (run_main, ANSWER_SHEET, BOX_HEIGHT, CLIENT_HEIGHT, CLIENT_WIDTH, EXAM_TITLE, HELP_TITLE, PASS_RATE_BUTTON, PINK,
                       REMAINING_TIME_LABEL, REVIEW_CLIENT, REVIEW_TITLE, SCORE_BUTTON, START_BUTTON,
-                      VERDICT_CAPTION, VERDICT_TITLE, WRONG_ROW, ExamWindow, Failure, Screen, differences, is_dark,
-                      is_red, log, read_score, score_drawings, snapshot, start_xvfb, stop, wait_for,
+                      VERDICT_CAPTION, VERDICT_TITLE, ExamWindow, Failure, Screen, differences, is_dark,
+                      log, read_score, score_drawings, snapshot, start_xvfb, stop, wait_for,
                       program_environment, wait_for_exam_window)
+
+# The links of the review's summary.
+LINK = (0, 0, 238)
 
 # The "合格率 ０％" caption of the verdict for 1 to 39 points.
 VERDICT_1_TO_39 = (128, 255, 255)
@@ -137,18 +140,22 @@ def review_window(screen, exam):
     screen.keys("k")
     review = wait_for("the review window", lambda: screen.windows(REVIEW_TITLE), 10)[0]
     rx, ry, rw, rh = screen.geometry(review)
-    if (rw, rh) != REVIEW_CLIENT:
-        raise Failure("the review window is %dx%d, not %dx%d" % ((rw, rh) + REVIEW_CLIENT))
+    # Beside the exam window where the screen has room; on this screen there is none, so
+    # it opens over the exam window, at its width, ending above the answer sheet.
+    if rw != REVIEW_CLIENT[0] or rh > REVIEW_CLIENT[1]:
+        raise Failure("the review window is %dx%d, not %d wide and at most %d high" % ((rw, rh) + REVIEW_CLIENT))
+    if ry + rh > exam.y + exam.menu_bar + ANSWER_SHEET[1]:
+        raise Failure("the review window covers the answer sheet")
     title = screen.run("xdotool", "getwindowname", str(review)).strip()
     if title != REVIEW_TITLE:
         raise Failure("the review window is titled %r" % title)
 
-    def wrong_rows_shown(shot):
+    # At its top the summary: the wrong question a link in the links' blue.
+    def summary_shown(shot):
         region = list(shot.pixels(rx, ry, rw, rh))
-        return (sum(1 for p in region if p == WRONG_ROW) > 5000 and sum(1 for p in region if is_red(p)) > 20
-                and sum(1 for p in region if is_dark(p)) > 2000)
+        return sum(1 for p in region if p == LINK) > 30 and sum(1 for p in region if is_dark(p)) > 2000
 
-    screen.shoot_until("review", "the review with its wrong rows in red", wrong_rows_shown)
+    screen.shoot_until("review", "the review with its summary of the wrong question", summary_shown)
 
 
 def help_window(screen, exam):

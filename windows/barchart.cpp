@@ -1,0 +1,72 @@
+#include "barchart.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextDocument>
+
+namespace {
+
+enum Property {
+    Shares = QTextFormat::UserProperty + 1,
+    Colours,
+};
+
+const QColor trackColour(236, 236, 236);
+
+qreal emOf(QTextDocument *document, const QTextFormat &format)
+{
+    const QFontMetricsF metrics(format.toCharFormat().font(), document->documentLayout()->paintDevice());
+    return metrics.horizontalAdvance(QChar(0x3000));
+}
+
+} // namespace
+
+void BarChart::install(QTextDocument *document)
+{
+    QAbstractTextDocumentLayout *layout = document->documentLayout();
+    if (!layout->handlerForObject(objectType))
+        layout->registerHandler(objectType, new BarChart(document));
+}
+
+QTextCharFormat BarChart::format(const QList<Bar> &bars, const QTextCharFormat &base)
+{
+    QTextCharFormat format = base;
+    format.setObjectType(objectType);
+    QList<qreal> shares;
+    QList<QColor> colours;
+    for (const Bar &bar : bars) {
+        shares << qBound<qreal>(0, bar.share, 1);
+        colours << bar.colour;
+    }
+    format.setProperty(Shares, QVariant::fromValue(shares));
+    format.setProperty(Colours, QVariant::fromValue(colours));
+    return format;
+}
+
+QSizeF BarChart::intrinsicSize(QTextDocument *document, int, const QTextFormat &format)
+{
+    const qreal em = emOf(document, format);
+    return {em * lengthInEms, em};
+}
+
+void BarChart::drawObject(QPainter *painter, const QRectF &rect, QTextDocument *, int, const QTextFormat &format)
+{
+    const QList<qreal> shares = format.property(Shares).value<QList<qreal>>();
+    const QList<QColor> colours = format.property(Colours).value<QList<QColor>>();
+    if (shares.isEmpty())
+        return;
+    // The bars share the line's height with a gap above, between and below them.
+    const qreal gap = rect.height() * 0.1;
+    const qreal barHeight = (rect.height() - gap * (shares.size() + 1)) / shares.size();
+    painter->save();
+    painter->setPen(Qt::NoPen);
+    for (qsizetype i = 0; i < shares.size(); ++i) {
+        const qreal top = rect.top() + gap + i * (barHeight + gap);
+        painter->setBrush(trackColour);
+        painter->drawRect(QRectF(rect.left(), top, rect.width(), barHeight));
+        painter->setBrush(colours.value(i, Qt::darkGray));
+        painter->drawRect(QRectF(rect.left(), top, rect.width() * shares[i], barHeight));
+    }
+    painter->restore();
+}
