@@ -21,7 +21,8 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_RichTextBox1->setGeometry(twips(0, 0, 11895, 8655));
     // The document is longer than the window; see the exam window's booklet.
     m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/help.rtf"));
+    const QString document = QStringLiteral(":/documents/help.rtf");
+    rtf::warnAboutFaults(document, m_RichTextBox1->loadRtfFile(document));
 
     closeOnEscape(this);
     setFocusProxy(m_RichTextBox1);

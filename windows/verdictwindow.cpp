@@ -60,7 +60,8 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
     // The table is several times longer than its box; see the exam window's booklet.
     m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_RichTextBox1->setFont(gothicFont(9, false));
-    m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/passlines.rtf"));
+    const QString document = QStringLiteral(":/documents/passlines.rtf");
+    rtf::warnAboutFaults(document, m_RichTextBox1->loadRtfFile(document));
 
     m_Label1 = makeLabel(this, QStringLiteral("Label1"), QString::fromUtf8(verdict.passRate),
                          twips(verdict.passRateLeft, 120, verdict.passRateWidth, 375),
