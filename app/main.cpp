@@ -9,6 +9,7 @@ int main(int argc, char *argv[])
         return 1;
 
     ExamApplication app(argc, argv);
+    startup::toolkitStarted();
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
     QApplication::setWindowIcon(applicationIcon());
 
