@@ -5,6 +5,7 @@
 #include "richtextview.h"
 #include "windowlayout.h"
 
+#include <QApplication>
 #include <QLabel>
 
 namespace {
@@ -49,10 +50,21 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("合格ライン"));
     setWindowIcon(applicationIcon());
+    // One palette for all verdict windows, registered for the class. A palette set on
+    // each window would be a new one each time, reaching the viewer's scroll bars, and
+    // the style caches their pictures per palette: every window opened would add
+    // pictures to the cache that no later window uses.
+    static const bool paletteRegistered = [] {
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::Window, windowColour);
+        // Nothing marked as set: each window and its children then share this very
+        // palette rather than each getting a copy of it.
+        palette.setResolveMask(0);
+        QApplication::setPalette(palette, VerdictWindow::staticMetaObject.className());
+        return true;
+    }();
+    Q_UNUSED(paletteRegistered)
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, windowColour);
-    setPalette(palette);
 
     m_RichTextBox1 = new RichTextView(this);
     m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
