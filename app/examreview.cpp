@@ -10,13 +10,13 @@
 
 void ExamWindow::buildReviewMenuItem()
 {
-    m_mnuReview = m_mnuGame->addAction(QStringLiteral("解答・解説(&K)"));
-    m_mnuReview->setObjectName(QStringLiteral("mnuReview"));
-    connect(m_mnuReview, &QAction::triggered, this, guarded([this] { mnuReview_Click(); }));
-    m_mnuGame->addSeparator();
+    m_reviewAction = m_gameMenu->addAction(QStringLiteral("解答・解説(&K)"));
+    m_reviewAction->setObjectName(QStringLiteral("mnuReview"));
+    connect(m_reviewAction, &QAction::triggered, this, guarded([this] { onReviewTriggered(); }));
+    m_gameMenu->addSeparator();
 }
 
-void ExamWindow::mnuReview_Click()
+void ExamWindow::onReviewTriggered()
 {
     if (!m_reviewWindow) {
         m_reviewWindow = new ReviewWindow;

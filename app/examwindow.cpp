@@ -8,6 +8,7 @@
 #include "mediacontrol.h"
 #include "programfolder.h"
 #include "runtimeerror.h"
+#include "verdict.h"
 #include "verdictwindow.h"
 #include "windowlayout.h"
 
@@ -19,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <QtNumeric>
 #include <stdexcept>
 
 namespace {
@@ -81,7 +83,7 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     // Never smaller than laid out, so no control is cut off.
     client->setMinimumSize(792, 554);
     resize(792, 554 + menuBar()->sizeHint().height());
-    m_cmdスタート->setFocus();
+    m_startButton->setFocus();
 }
 
 ExamWindow::~ExamWindow()
@@ -91,101 +93,94 @@ ExamWindow::~ExamWindow()
 
 void ExamWindow::buildMenu()
 {
-    m_mnuGame = menuBar()->addMenu(QStringLiteral("ゲーム(&G)"));
-    m_mnuGame->setObjectName(QStringLiteral("mnuGame"));
+    m_gameMenu = menuBar()->addMenu(QStringLiteral("ゲーム(&G)"));
+    m_gameMenu->setObjectName(QStringLiteral("mnuGame"));
     buildReviewMenuItem();
-    m_mnuExit = m_mnuGame->addAction(QStringLiteral("終了(&Q)"));
-    m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
-    connect(m_mnuExit, &QAction::triggered, this, guarded([this] { mnuExit_Click(); }));
+    m_exitAction = m_gameMenu->addAction(QStringLiteral("終了(&Q)"));
+    m_exitAction->setObjectName(QStringLiteral("mnuExit"));
+    connect(m_exitAction, &QAction::triggered, this, guarded([this] { onExitTriggered(); }));
 
-    m_mnuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    m_mnuAbout = m_mnuHelp->addAction(QStringLiteral("バージョン情報(&A)"));
-    m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    connect(m_mnuAbout, &QAction::triggered, this, guarded([this] { mnuAbout_Click(); }));
+    m_helpMenu = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
+    m_aboutAction = m_helpMenu->addAction(QStringLiteral("バージョン情報(&A)"));
+    m_aboutAction->setObjectName(QStringLiteral("mnuAbout"));
+    connect(m_aboutAction, &QAction::triggered, this, guarded([this] { onAboutTriggered(); }));
 }
 
-void ExamWindow::cmdスタート_Click()
+void ExamWindow::onStartClicked()
 {
-    m_tmr時間->start();
+    m_countdownTimer->start();
     m_countdown.start(m_clock->timeOfDay(), m_clock->monotonicMs());
-    CountdownMinutes = Countdown::runMinutes;
-    RemainingTime = timeSerial(CountdownHours.toInt(), CountdownMinutes.toInt(), CountdownSeconds.toInt());
-    setRemainingTimeCaption(RemainingTime.toTime().toString(QStringLiteral("h:mm")));
-    m_cmdスタート->setEnabled(false);
-    setScoreCaption(QString());
+    m_minutesLeft = Countdown::runMinutes;
+    showRemainingTime(m_minutesLeft);
+    m_startButton->setEnabled(false);
+    showScore(std::nullopt);
     for (const AnswerPage &page : m_pages)
         page.mark->hide();
     keepMarking(std::nullopt);
 }
 
-void ExamWindow::tmr時間_Timer()
+void ExamWindow::onTimerTick()
 {
     const int left = m_countdown.minutesLeft(m_clock->monotonicMs());
-    if (left != CountdownMinutes.toInt()) {
-        CountdownMinutes = left;
-        CountdownSeconds = 0;
-        RemainingTime = timeSerial(CountdownHours.toInt(), CountdownMinutes.toInt(), CountdownSeconds.toInt());
-        setRemainingTimeCaption(RemainingTime.toTime().toString(QStringLiteral("h:mm")));
+    if (left != m_minutesLeft) {
+        m_minutesLeft = left;
+        showRemainingTime(m_minutesLeft);
     }
 
-    // Re-opened every second, so a sound file put in place during the run is used.
-    m_MMControl1->setFileName(AppPath() + soundFileName);
-    m_MMControl1->setCommand(QStringLiteral("Open"));
+    // Opened every second, so a sound file put in place during the run is used; the
+    // device reads the file again only when it has changed.
+    m_soundDevice->setCommand(QStringLiteral("Open"));
 
-    if (m_lbl秒->text() == QLatin1String("0:00")) {
-        m_tmr時間->stop();
-        PlaySound(AppPath() + soundFileName);
+    if (m_minutesLeft == 0) {
+        m_countdownTimer->stop();
+        playTimeUpSound();
     }
 }
 
-void ExamWindow::PlaySound(const QString &)
+void ExamWindow::playTimeUpSound()
 {
-    m_MMControl1->setCommand(QStringLiteral("Prev"));
-    m_MMControl1->setCommand(QStringLiteral("Play"));
+    m_soundDevice->setCommand(QStringLiteral("Prev"));
+    m_soundDevice->setCommand(QStringLiteral("Play"));
 }
 
-QString ExamWindow::AppPath() const
+QString ExamWindow::timeUpSoundPath() const
 {
-    return withTrailingSeparator(QCoreApplication::applicationDirPath());
+    return withTrailingSeparator(QCoreApplication::applicationDirPath()) + soundFileName;
 }
 
-void ExamWindow::cmd得点_Click()
+void ExamWindow::onScoreClicked()
 {
-    std::array<qint32, questionCount + 1> QuestionPoints{};
     Marking marking;
 
-    m_cmdスタート->setEnabled(true);
-    setRemainingTimeCaption(QString());
-    m_tmr時間->stop();
+    m_startButton->setEnabled(true);
+    showRemainingTime(std::nullopt);
+    m_countdownTimer->stop();
 
     for (int question = 1; question <= questionCount; ++question) {
         const AnswerKeyRow &row = answerKey[question - 1];
         const AnswerPage &page = m_pages[question - 1];
-        const bool correct = answeredCorrectly(row, [&page](int box) {
-            return page.boxes[box - 1]->isChecked();
-        });
-        page.mark->setVisible(correct);
-        if (correct)
-            QuestionPoints[question] = row.points;
+        QuestionMarking &result = marking.question(question);
         for (int box = 1; box <= row.choices; ++box)
-            marking.question(question).setTicked(box, page.boxes[box - 1]->isChecked());
-        marking.question(question).points = QuestionPoints[question];
+            result.setTicked(box, page.boxes[box - 1]->isChecked());
+        const bool correct = answeredCorrectly(row, [&result](int box) { return result.isTicked(box); });
+        page.mark->setVisible(correct);
+        result.points = correct ? row.points : 0;
     }
 
-    qint32 ScoreTotal = 0;
-    for (int question = 1; question <= questionCount; ++question) {
-        if (__builtin_add_overflow(ScoreTotal, QuestionPoints[question], &ScoreTotal))
+    qint32 total = 0;
+    for (const QuestionMarking &question : marking.questions) {
+        if (qAddOverflow(total, question.points, &total))
             throw std::overflow_error("score total overflows");
     }
-    setScoreCaption(QString::number(ScoreTotal));
-    marking.total = ScoreTotal;
+    marking.total = total;
+    showScore(total);
     keepMarking(marking);
 }
 
-void ExamWindow::cmd合格率_Click()
+void ExamWindow::onPassRateClicked()
 {
-    const int band = verdictBandFor(m_lbl得点->text());
+    const int band = verdictBandFor(m_score);
     if (band == 0)
         return;
     QPointer<VerdictWindow> &window = m_verdictWindows[band - 1];
@@ -196,7 +191,7 @@ void ExamWindow::cmd合格率_Click()
     window->activateWindow();
 }
 
-void ExamWindow::mnuAbout_Click()
+void ExamWindow::onAboutTriggered()
 {
     if (!m_helpWindow)
         m_helpWindow = new HelpWindow;
@@ -205,7 +200,7 @@ void ExamWindow::mnuAbout_Click()
     m_helpWindow->activateWindow();
 }
 
-void ExamWindow::mnuExit_Click()
+void ExamWindow::onExitTriggered()
 {
     close();
 }

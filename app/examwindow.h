@@ -6,8 +6,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QTime>
-#include <QVariant>
 #include <array>
 #include <memory>
 #include <optional>
@@ -39,15 +37,16 @@ public:
     explicit ExamWindow(Clock *clock = nullptr, QWidget *parent = nullptr);
     ~ExamWindow() override;
 
-    void cmdスタート_Click();
-    void tmr時間_Timer();
-    void cmd得点_Click();
-    void cmd合格率_Click();
-    void mnuExit_Click();
-    void mnuAbout_Click();
-    void mnuReview_Click();
+    void onStartClicked();
+    void onTimerTick();
+    void onScoreClicked();
+    void onPassRateClicked();
+    void onExitTriggered();
+    void onAboutTriggered();
+    void onReviewTriggered();
 
-    void PlaySound(const QString &file);
+    // Rewinds and plays whatever the sound device has open.
+    void playTimeUpSound();
 
     QCheckBox *checkBox(int question, int box) const;
     QLabel *mark(int question) const;
@@ -73,15 +72,16 @@ private:
     void buildBooklet(QWidget *client);
     void buildAnswerSheet(QWidget *client);
     void setTabOrder();
-    void setRemainingTimeCaption(const QString &caption);
-    void setScoreCaption(const QString &caption);
+    // The labels only show these; the minutes and the score live in the members below.
+    void showRemainingTime(std::optional<int> minutesLeft);
+    void showScore(std::optional<int> score);
     void describeAnswer(int question);
     void unloadSecondaryWindows();
     // The review (app/examreview.cpp): its menu item, and the marking it shows.
     void buildReviewMenuItem();
     void keepMarking(const std::optional<Marking> &marking);
     void unloadReviewWindow();
-    QString AppPath() const;
+    QString timeUpSoundPath() const;
 
     // Focus marks that show however the focus came; the buttons and check boxes
     // use it (and hold it by a guarded pointer, so their order of deletion is free).
@@ -90,34 +90,32 @@ private:
     Clock *m_clock = nullptr;
     Countdown m_countdown;
 
-    // The countdown as the run shows it: hours (never set, so 0), minutes
-    // left, seconds (always 0), and the time of day they make.
-    QVariant CountdownHours;
-    QVariant CountdownMinutes;
-    QVariant CountdownSeconds;
-    QVariant RemainingTime;
+    // Minutes left of the run as the remaining-time label shows them; 60 at Start.
+    int m_minutesLeft = 0;
+    // The total of the last Score; none before it and after Start.
+    std::optional<int> m_score;
 
-    QMenu *m_mnuGame = nullptr;
-    QAction *m_mnuReview = nullptr;
-    QAction *m_mnuExit = nullptr;
-    QMenu *m_mnuHelp = nullptr;
-    QAction *m_mnuAbout = nullptr;
+    QMenu *m_gameMenu = nullptr;
+    QAction *m_reviewAction = nullptr;
+    QAction *m_exitAction = nullptr;
+    QMenu *m_helpMenu = nullptr;
+    QAction *m_aboutAction = nullptr;
 
-    QPushButton *m_cmdスタート = nullptr;
-    QLabel *m_Label1 = nullptr;
-    QLabel *m_lbl秒 = nullptr;
-    QPushButton *m_cmd得点 = nullptr;
-    QLabel *m_Label4 = nullptr;
-    QLabel *m_Label2 = nullptr;
-    QLabel *m_lbl得点 = nullptr;
-    QPushButton *m_cmd合格率 = nullptr;
-    QTimer *m_tmr時間 = nullptr;
-    MediaControl *m_MMControl1 = nullptr;
+    QPushButton *m_startButton = nullptr;
+    QLabel *m_remainingTimeFrame = nullptr;
+    QLabel *m_remainingTimeLabel = nullptr;
+    QPushButton *m_scoreButton = nullptr;
+    QLabel *m_averageLabel = nullptr;
+    QLabel *m_pointsUnitLabel = nullptr;
+    QLabel *m_scoreLabel = nullptr;
+    QPushButton *m_passRateButton = nullptr;
+    QTimer *m_countdownTimer = nullptr;
+    MediaControl *m_soundDevice = nullptr;
 
-    TabControl *m_SSTab1 = nullptr;
-    RichTextView *m_RichTextBox1 = nullptr;
-    QLabel *m_Picture1 = nullptr;
-    TabControl *m_SSTab2 = nullptr;
+    TabControl *m_bookletTabs = nullptr;
+    RichTextView *m_bookletView = nullptr;
+    QLabel *m_figure = nullptr;
+    TabControl *m_answerTabs = nullptr;
     std::array<AnswerPage, questionCount> m_pages{};
 
     std::array<QPointer<VerdictWindow>, 6> m_verdictWindows{};

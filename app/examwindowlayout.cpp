@@ -75,85 +75,86 @@ QString figureDescription()
 
 void ExamWindow::buildRunStrip(QWidget *client)
 {
-    m_cmdスタート = makeButton(client, "cmdスタート", QStringLiteral("スタート"), twips(480, 960, 1215, 495));
-    connect(m_cmdスタート, &QPushButton::clicked, this, guarded([this] { cmdスタート_Click(); }));
+    m_startButton = makeButton(client, "cmdスタート", QStringLiteral("スタート"), twips(480, 960, 1215, 495));
+    connect(m_startButton, &QPushButton::clicked, this, guarded([this] { onStartClicked(); }));
 
     // The remaining time stands in the blank middle of "あと　 　　分".
-    m_Label1 = makeLabel(client, QStringLiteral("Label1"), QStringLiteral("あと　 　　分"), twips(240, 1800, 1695, 375),
+    m_remainingTimeFrame = makeLabel(client, QStringLiteral("Label1"), QStringLiteral("あと　 　　分"), twips(240, 1800, 1695, 375),
                          gothicFont(12, true), Qt::AlignRight, pink);
-    m_lbl秒 = makeLabel(client, QStringLiteral("lbl秒"), QString(), twips(840, 1800, 735, 375),
+    m_remainingTimeLabel = makeLabel(client, QStringLiteral("lbl秒"), QString(), twips(840, 1800, 735, 375),
                         gothicFont(14.25, true), Qt::AlignHCenter, pink);
-    setRemainingTimeCaption(QString());
+    showRemainingTime(std::nullopt);
 
-    m_cmd得点 = makeButton(client, "cmd得点", QStringLiteral("得　点"), twips(480, 3120, 1215, 495));
-    connect(m_cmd得点, &QPushButton::clicked, this, guarded([this] { cmd得点_Click(); }));
+    m_scoreButton = makeButton(client, "cmd得点", QStringLiteral("得　点"), twips(480, 3120, 1215, 495));
+    connect(m_scoreButton, &QPushButton::clicked, this, guarded([this] { onScoreClicked(); }));
 
-    m_Label4 = makeLabel(client, QStringLiteral("Label4"), QStringLiteral("（平均 61,74 点）"), twips(240, 3840, 1935, 255),
+    m_averageLabel = makeLabel(client, QStringLiteral("Label4"), QStringLiteral("（平均 61,74 点）"), twips(240, 3840, 1935, 255),
                          gothicFont(9, true), Qt::AlignLeft);
 
     // The score stands to the left of the right-aligned "点".
-    m_Label2 = makeLabel(client, QStringLiteral("Label2"), QStringLiteral("点"), twips(480, 4320, 1215, 375),
+    m_pointsUnitLabel = makeLabel(client, QStringLiteral("Label2"), QStringLiteral("点"), twips(480, 4320, 1215, 375),
                          gothicFont(14.25, true), Qt::AlignRight, pink);
-    m_lbl得点 = makeLabel(client, QStringLiteral("lbl得点"), QString(), twips(720, 4320, 540, 285),
+    m_scoreLabel = makeLabel(client, QStringLiteral("lbl得点"), QString(), twips(720, 4320, 540, 285),
                           gothicFont(14.25, true), Qt::AlignLeft, pink);
-    setScoreCaption(QString());
+    showScore(std::nullopt);
 
-    m_cmd合格率 = makeButton(client, "cmd合格率", QStringLiteral("合格率"), twips(480, 5760, 1215, 495));
-    connect(m_cmd合格率, &QPushButton::clicked, this, guarded([this] { cmd合格率_Click(); }));
+    m_passRateButton = makeButton(client, "cmd合格率", QStringLiteral("合格率"), twips(480, 5760, 1215, 495));
+    connect(m_passRateButton, &QPushButton::clicked, this, guarded([this] { onPassRateClicked(); }));
 
-    m_tmr時間 = new QTimer(this);
-    m_tmr時間->setObjectName(QStringLiteral("tmr時間"));
-    m_tmr時間->setInterval(1000);
-    m_tmr時間->setTimerType(Qt::PreciseTimer);
-    connect(m_tmr時間, &QTimer::timeout, this, guarded([this] { tmr時間_Timer(); }));
+    m_countdownTimer = new QTimer(this);
+    m_countdownTimer->setObjectName(QStringLiteral("tmr時間"));
+    m_countdownTimer->setInterval(1000);
+    m_countdownTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_countdownTimer, &QTimer::timeout, this, guarded([this] { onTimerTick(); }));
 
-    m_MMControl1 = new MediaControl(client);
-    m_MMControl1->setObjectName(QStringLiteral("MMControl1"));
-    m_MMControl1->setGeometry(twips(0, 7920, 3540, 375));
-    m_MMControl1->hide();
+    m_soundDevice = new MediaControl(client);
+    m_soundDevice->setObjectName(QStringLiteral("MMControl1"));
+    m_soundDevice->setGeometry(twips(0, 7920, 3540, 375));
+    m_soundDevice->hide();
+    m_soundDevice->setFileName(timeUpSoundPath());
 }
 
 void ExamWindow::buildBooklet(QWidget *client)
 {
-    m_SSTab1 = new TabControl(2, tabRowHeight, client);
-    m_SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    m_SSTab1->setAccessibleName(QStringLiteral("問題と図"));
-    m_SSTab1->setGeometry(twips(2160, 0, 9735, 6015));
-    m_SSTab1->setPageColor(palette().color(QPalette::Button));
+    m_bookletTabs = new TabControl(2, tabRowHeight, client);
+    m_bookletTabs->setObjectName(QStringLiteral("SSTab1"));
+    m_bookletTabs->setAccessibleName(QStringLiteral("問題と図"));
+    m_bookletTabs->setGeometry(twips(2160, 0, 9735, 6015));
+    m_bookletTabs->setPageColor(palette().color(QPalette::Button));
 
-    const int bookletPage = m_SSTab1->addPage(QStringLiteral("問題"));
-    m_RichTextBox1 = new RichTextView(m_SSTab1->page(bookletPage));
-    m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
-    m_RichTextBox1->setGeometry(twips(120, 360, 9375, 5535));
+    const int bookletPage = m_bookletTabs->addPage(QStringLiteral("問題"));
+    m_bookletView = new RichTextView(m_bookletTabs->page(bookletPage));
+    m_bookletView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_bookletView->setGeometry(twips(120, 360, 9375, 5535));
     // The booklet is many times longer than its box: with the scroll bar there from
     // the start, the document is laid out once, at its final width.
-    m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_RichTextBox1->loadRtfFile(QStringLiteral(":/documents/booklet.rtf"));
+    m_bookletView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_bookletView->loadRtfFile(QStringLiteral(":/documents/booklet.rtf"));
 
-    const int figurePage = m_SSTab1->addPage(QStringLiteral("図１"));
-    m_Picture1 = new QLabel(m_SSTab1->page(figurePage));
-    m_Picture1->setObjectName(QStringLiteral("Picture1"));
-    m_Picture1->setGeometry(twips(1200, 480, 7335, 5175));
-    m_Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_Picture1->setPixmap(QPixmap(QStringLiteral(":/pictures/figure1.jpg")));
-    m_Picture1->setAccessibleName(QStringLiteral("図１"));
-    m_Picture1->setAccessibleDescription(figureDescription());
+    const int figurePage = m_bookletTabs->addPage(QStringLiteral("図１"));
+    m_figure = new QLabel(m_bookletTabs->page(figurePage));
+    m_figure->setObjectName(QStringLiteral("Picture1"));
+    m_figure->setGeometry(twips(1200, 480, 7335, 5175));
+    m_figure->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_figure->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_figure->setPixmap(QPixmap(QStringLiteral(":/pictures/figure1.jpg")));
+    m_figure->setAccessibleName(QStringLiteral("図１"));
+    m_figure->setAccessibleDescription(figureDescription());
 }
 
 void ExamWindow::buildAnswerSheet(QWidget *client)
 {
-    m_SSTab2 = new TabControl(12, tabRowHeight, client);
-    m_SSTab2->setObjectName(QStringLiteral("SSTab2"));
-    m_SSTab2->setAccessibleName(QStringLiteral("解答用紙"));
-    m_SSTab2->setGeometry(twips(2160, 6120, 9615, 2175));
-    m_SSTab2->setPageColor(QColor(255, 255, 0));
+    m_answerTabs = new TabControl(12, tabRowHeight, client);
+    m_answerTabs->setObjectName(QStringLiteral("SSTab2"));
+    m_answerTabs->setAccessibleName(QStringLiteral("解答用紙"));
+    m_answerTabs->setGeometry(twips(2160, 6120, 9615, 2175));
+    m_answerTabs->setPageColor(QColor(255, 255, 0));
 
     const QPixmap markPicture(QStringLiteral(":/pictures/maru.ico"));
     for (int question = 1; question <= questionCount; ++question) {
         const AnswerKeyRow &row = answerKey[question - 1];
         const QString caption = answerPageCaption(question);
-        QWidget *page = m_SSTab2->page(m_SSTab2->addPage(caption));
+        QWidget *page = m_answerTabs->page(m_answerTabs->addPage(caption));
         AnswerPage &sheet = m_pages[question - 1];
 
         sheet.frame = new AnswerFrame(QStringLiteral("答え"), page);
@@ -186,38 +187,41 @@ void ExamWindow::buildAnswerSheet(QWidget *client)
 // figure, the sound device, the labels) left out: Qt ignores a pair that has one.
 void ExamWindow::setTabOrder()
 {
-    QList<QWidget *> order{m_cmdスタート, m_SSTab1, m_Picture1, m_RichTextBox1, m_SSTab2};
+    QList<QWidget *> order{m_startButton, m_bookletTabs, m_figure, m_bookletView, m_answerTabs};
     for (const AnswerPage &page : m_pages) {
         for (QCheckBox *box : page.boxes) {
             if (box)
                 order.append(box);
         }
     }
-    order << m_MMControl1 << m_Label1 << m_lbl秒 << m_cmd得点 << m_Label4 << m_Label2 << m_lbl得点
-          << m_cmd合格率;
+    order << m_soundDevice << m_remainingTimeFrame << m_remainingTimeLabel << m_scoreButton << m_averageLabel << m_pointsUnitLabel << m_scoreLabel
+          << m_passRateButton;
     order.removeIf([](const QWidget *widget) { return !(widget->focusPolicy() & Qt::TabFocus); });
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-// Read out as "残り時間 0:59 分", as the strip reads with Label1 around it.
-void ExamWindow::setRemainingTimeCaption(const QString &caption)
+// Read out as "残り時間 0:59 分", as the strip reads with its frame label around it.
+void ExamWindow::showRemainingTime(std::optional<int> minutesLeft)
 {
-    m_lbl秒->setText(caption);
-    m_lbl秒->setAccessibleName(caption.isEmpty() ? QStringLiteral("残り時間 なし")
-                                                : QStringLiteral("残り時間 %1 分").arg(caption));
+    const QString caption = minutesLeft ? remainingTimeCaption(*minutesLeft) : QString();
+    m_remainingTimeLabel->setText(caption);
+    m_remainingTimeLabel->setAccessibleName(caption.isEmpty() ? QStringLiteral("残り時間 なし")
+                                                             : QStringLiteral("残り時間 %1 分").arg(caption));
 }
 
 // The score label sizes itself to its caption, keeping its left and top edges; it
 // is read out as "得点 79 点".
-void ExamWindow::setScoreCaption(const QString &caption)
+void ExamWindow::showScore(std::optional<int> score)
 {
-    m_lbl得点->setText(caption);
-    const int width = caption.isEmpty() ? 0 : m_lbl得点->fontMetrics().horizontalAdvance(caption);
-    m_lbl得点->resize(width, m_lbl得点->height());
-    m_lbl得点->setVisible(width > 0);
-    m_lbl得点->setAccessibleName(caption.isEmpty() ? QStringLiteral("得点 なし")
-                                                  : QStringLiteral("得点 %1 点").arg(caption));
+    m_score = score;
+    const QString caption = score ? QString::number(*score) : QString();
+    m_scoreLabel->setText(caption);
+    const int width = caption.isEmpty() ? 0 : m_scoreLabel->fontMetrics().horizontalAdvance(caption);
+    m_scoreLabel->resize(width, m_scoreLabel->height());
+    m_scoreLabel->setVisible(width > 0);
+    m_scoreLabel->setAccessibleName(caption.isEmpty() ? QStringLiteral("得点 なし")
+                                                      : QStringLiteral("得点 %1 点").arg(caption));
 }
 
 // An answer tab tells assistive technology which boxes of its page are ticked.
@@ -228,7 +232,7 @@ void ExamWindow::describeAnswer(int question)
         if (const QCheckBox *check = m_pages[question - 1].boxes[box - 1]; check && check->isChecked())
             ticked += circledDigit(box);
     }
-    m_SSTab2->setTabDescription(question - 1, ticked.isEmpty() ? QStringLiteral("未解答") : ticked);
+    m_answerTabs->setTabDescription(question - 1, ticked.isEmpty() ? QStringLiteral("未解答") : ticked);
 }
 
 QCheckBox *ExamWindow::checkBox(int question, int box) const

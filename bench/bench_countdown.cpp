@@ -158,7 +158,7 @@ int main(int argc, char *argv[])
     }
     window->show();
     if (exam && !idle)
-        QTimer::singleShot(0, exam, [exam] { exam->cmdスタート_Click(); });
+        QTimer::singleShot(0, exam, [exam] { exam->onStartClicked(); });
     if (exam && booklet)
         QTimer::singleShot(0, exam, [exam] { focusBooklet(exam); });
 

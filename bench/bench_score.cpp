@@ -112,7 +112,7 @@ void setSheet(ExamWindow &window, bool answered)
 // The first press writes the whole review; later ones rewrite what changed.
 ReviewTimes timeWithReviewOpen(ExamWindow &window, int iterations)
 {
-    window.mnuReview_Click();
+    window.onReviewTriggered();
     ReviewWindow *review = window.reviewWindow();
     const qint64 deadline = bench::monotonicNs() + qint64(5) * 1000000000;
     while (!(review->windowHandle() && review->windowHandle()->isExposed()) && bench::monotonicNs() < deadline)
@@ -123,11 +123,11 @@ ReviewTimes timeWithReviewOpen(ExamWindow &window, int iterations)
     std::vector<double> direct;
     std::vector<double> frames;
     for (int i = 0; i <= iterations; ++i) {
-        window.cmdスタート_Click();
+        window.onStartClicked();
         setSheet(window, i % 2 == 0);
         idleFor(20);
         const qint64 start = bench::monotonicNs();
-        window.cmd得点_Click();
+        window.onScoreClicked();
         const double pressUs = microsecondsSince(start);
         const double frameUs = untilPainted(page, start);
         if (i == 0) {
@@ -168,7 +168,7 @@ int main(int argc, char *argv[])
 
     // The first press shows the 36 marks and the score; later ones find them shown.
     qint64 start = bench::monotonicNs();
-    window.cmd得点_Click();
+    window.onScoreClicked();
     const double firstUs = microsecondsSince(start);
     const QString score = scoreLabel ? scoreLabel->text() : QString();
 
@@ -177,7 +177,7 @@ int main(int argc, char *argv[])
 
     EmptySlot empty;
     void (EmptySlot::*volatile emptyPress)() = &EmptySlot::press;
-    void (ExamWindow::*volatile scorePress)() = &ExamWindow::cmd得点_Click;
+    void (ExamWindow::*volatile scorePress)() = &ExamWindow::onScoreClicked;
 
     const double directUs = medianUs(iterations, [&] { (window.*scorePress)(); });
     const double emptyDirectUs = medianUs(iterations, [&] { (empty.*emptyPress)(); });
@@ -191,7 +191,7 @@ int main(int argc, char *argv[])
     // A round with the review costs far more than a press: fewer rounds, to keep the run short.
     const ReviewTimes review = timeWithReviewOpen(window, qMax(4, iterations / 200));
     setSheet(window, true);
-    window.cmd得点_Click();
+    window.onScoreClicked();
 
     std::printf("score platform=%s iterations=%d score=%s first_us=%.2f first_frame_us=%.1f direct_us=%.3f "
                 "empty_direct_us=%.3f button_us=%.3f empty_button_us=%.3f ratio_direct=%.0f ratio_button=%.1f "

@@ -221,7 +221,7 @@ def countdown(bench_dir, program, seconds, with_program):
 def score(bench_dir, iterations):
     print(f'\n## The Score press, all 36 answered by the key (median of {iterations})')
     f = fields(run_lines([os.path.join(bench_dir, 'bench-score'), '--iterations', str(iterations)], 'score ')[0])
-    print(f'cmd得点_Click(): {float(f["direct_us"]):.2f} us against an empty slot {float(f["empty_direct_us"]):.3f} us '
+    print(f'onScoreClicked(): {float(f["direct_us"]):.2f} us against an empty slot {float(f["empty_direct_us"]):.3f} us '
           f'({f["ratio_direct"]}x); through QPushButton::click() {float(f["button_us"]):.2f} us against '
           f'{float(f["empty_button_us"]):.3f} us ({f["ratio_button"]}x); score shown {f["score"]}')
     print(f'first press (shows the mark and the score) {float(f["first_us"]):.1f} us; from that press until the '

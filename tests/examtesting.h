@@ -1,9 +1,11 @@
 #pragma once
 
 #include "examwindow.h"
+#include "publishedkey.h"
 #include "tabcontrol.h"
 
 #include <QCheckBox>
+#include <QPushButton>
 #include <QRect>
 #include <QString>
 #include <QTest>
@@ -13,27 +15,6 @@ inline QString name(const char *utf8)
 {
     return QString::fromUtf8(utf8);
 }
-
-// The correct box and points of each question, as the answer key lists them.
-struct KeyRow
-{
-    int choices;
-    int correct;
-    int points;
-};
-inline const KeyRow keyTable[36] = {
-    {4, 4, 3}, {4, 2, 3}, {6, 4, 2}, {4, 2, 3}, {4, 1, 3}, {4, 4, 3}, {4, 3, 2}, {6, 5, 3}, {4, 4, 3},
-    {4, 3, 3}, {4, 2, 3}, {4, 4, 3}, {4, 1, 2}, {4, 4, 3}, {4, 1, 3}, {4, 3, 3}, {4, 2, 3}, {4, 3, 3},
-    {4, 4, 3}, {4, 2, 3}, {4, 2, 3}, {4, 1, 2}, {4, 3, 3}, {6, 6, 3}, {4, 1, 3}, {4, 4, 2}, {4, 1, 3},
-    {4, 3, 3}, {6, 1, 2}, {4, 4, 3}, {4, 2, 2}, {4, 3, 3}, {4, 3, 3}, {4, 4, 3}, {4, 4, 2}, {4, 2, 3},
-};
-
-inline const char *const pageCaptions[36] = {
-    "1A-問1", "1A-問2", "1B-問3", "1B-問4", "1C-問5", "1C-問6", "2A-問1", "2A-問2", "2A-問3",
-    "2A-問4", "2B-問5", "2B-問6", "3A-問1", "3A-問2", "3A-問3", "3B-問4", "3B-問5", "3B-問6",
-    "4A-問1", "4A-問2", "4A-問3", "4B-問4", "4B-問5", "4B-問6", "5A-問1", "5A-問2", "5A-問3",
-    "5A-問4", "5B-問5", "5B-問6", "5C-問7", "5C-問8", "6A-問1", "6A-問2", "6B-問3", "6B-問4",
-};
 
 inline QRect px(int left, int top, int width, int height)
 {
@@ -49,4 +30,27 @@ inline void tickBox(ExamWindow *window, int question, int box)
     QCheckBox *check = window->checkBox(question, box);
     QVERIFY(check->isVisible());
     QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, check->height() / 2));
+}
+
+// Leaves exactly the correct boxes of questions worth the given points ticked, as a
+// student would by clicking, and presses Score; the total is then that score.
+inline void markScore(ExamWindow *window, int score)
+{
+    QList<int> threes, twos;
+    for (int q = 1; q <= 36; ++q)
+        (keyTable[q - 1].points == 3 ? threes : twos) << q;
+    qsizetype twosWanted = 0;
+    while (twosWanted <= twos.size() && ((score - 2 * twosWanted) % 3 != 0 || score - 2 * twosWanted < 0
+                                         || (score - 2 * twosWanted) / 3 > threes.size()))
+        ++twosWanted;
+    QVERIFY2(twosWanted <= twos.size(), "no marking gives that score");
+    const QList<int> right = threes.mid(0, (score - 2 * twosWanted) / 3) + twos.mid(0, twosWanted);
+    for (int q = 1; q <= 36; ++q) {
+        for (int box = 1; box <= keyTable[q - 1].choices; ++box) {
+            const bool wanted = box == keyTable[q - 1].correct && right.contains(q);
+            if (window->checkBox(q, box)->isChecked() != wanted)
+                tickBox(window, q, box);
+        }
+    }
+    QTest::mouseClick(window->findChild<QPushButton *>(name("cmd得点")), Qt::LeftButton);
 }

@@ -1,21 +1,20 @@
 // The exam window by keyboard: the tab order, Enter on a button, focus marks that
 // show, and a window that cannot be made smaller than its layout.
+#include "examfixture.h"
 #include "examtesting.h"
 #include "examwindow.h"
-#include "fakeclock.h"
 #include "tabcontrol.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
-class ExamKeyboardTest : public QObject
+class ExamKeyboardTest : public ExamWindowFixture
 {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup();
 
     void tabOrder_data();
     void tabOrder();
@@ -28,22 +27,13 @@ private slots:
 private:
     QWidget *control(const char *objectName) const { return m_window->findChild<QWidget *>(name(objectName)); }
 
-    FakeClock m_clock;
-    ExamWindow *m_window = nullptr;
 };
+
+
 
 void ExamKeyboardTest::init()
 {
-    m_window = new ExamWindow(&m_clock);
-    m_window->show();
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
-}
-
-void ExamKeyboardTest::cleanup()
-{
-    delete m_window;
-    m_window = nullptr;
+    QVERIFY(openWindow(true));
 }
 
 void ExamKeyboardTest::tabOrder_data()

@@ -1,7 +1,7 @@
 // Marking the answer sheet through real clicks: the score, the marks, and the score label.
+#include "examfixture.h"
 #include "examtesting.h"
 #include "examwindow.h"
-#include "fakeclock.h"
 #include "tabcontrol.h"
 
 #include <QCheckBox>
@@ -12,13 +12,11 @@
 
 using Ticks = QList<QPair<int, int>>;
 
-class ExamMarkingTest : public QObject
+class ExamMarkingTest : public ExamWindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void marking_data();
     void marking();
@@ -33,22 +31,9 @@ private:
     void tick(int question, int box) { tickBox(m_window, question, box); }
     QString score() const { return m_window->findChild<QLabel *>(name("lbl得点"))->text(); }
 
-    FakeClock m_clock;
-    ExamWindow *m_window = nullptr;
 };
 
-void ExamMarkingTest::init()
-{
-    m_window = new ExamWindow(&m_clock);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-}
 
-void ExamMarkingTest::cleanup()
-{
-    delete m_window;
-    m_window = nullptr;
-}
 
 void ExamMarkingTest::marking_data()
 {

@@ -1,7 +1,7 @@
 // A practice run: Start, the countdown against an injected clock, Score during a run, Exit.
+#include "examfixture.h"
 #include "examtesting.h"
 #include "examwindow.h"
-#include "fakeclock.h"
 #include "helpwindow.h"
 #include "programfolder.h"
 #include "verdictwindow.h"
@@ -24,13 +24,11 @@ struct Tick
 } // namespace
 Q_DECLARE_METATYPE(Tick)
 
-class ExamRunTest : public QObject
+class ExamRunTest : public ExamWindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void startShowsAnHour();
     void workedExample();
@@ -51,23 +49,9 @@ private:
     void tickAt(QTime wall);
     QString display() const;
 
-    FakeClock m_clock;
-    ExamWindow *m_window = nullptr;
 };
 
-void ExamRunTest::init()
-{
-    m_clock = FakeClock();
-    m_window = new ExamWindow(&m_clock);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-}
 
-void ExamRunTest::cleanup()
-{
-    delete m_window;
-    m_window = nullptr;
-}
 
 void ExamRunTest::press(const char *button)
 {
@@ -77,7 +61,7 @@ void ExamRunTest::press(const char *button)
 void ExamRunTest::tickAt(QTime wall)
 {
     m_clock.advanceTo(wall);
-    m_window->tmr時間_Timer();
+    m_window->onTimerTick();
 }
 
 QString ExamRunTest::display() const
@@ -144,7 +128,7 @@ void ExamRunTest::ticksEverySecond()
     QTime firstTick = QTime(start.hour(), start.minute(), start.second()).addMSecs(1000 + tickOffsetMs);
     m_clock.advanceTo(firstTick);
     for (int i = 0; i < 3700 && m_window->findChild<QTimer *>(name("tmr時間"))->isActive(); ++i) {
-        m_window->tmr時間_Timer();
+        m_window->onTimerTick();
         if (display() != shown.last()) {
             shown << display();
             if (display() == QLatin1String("0:01"))
@@ -194,15 +178,15 @@ void ExamRunTest::timeUpStopsAndLeavesStartDisabled()
     QCOMPARE(display(), QStringLiteral("0:30"));
     m_clock.setWall(QTime(9, 30, 0));
     m_clock.advance(1000);
-    m_window->tmr時間_Timer();
+    m_window->onTimerTick();
     QCOMPARE(display(), QStringLiteral("0:30"));
     m_clock.setWall(QTime(12, 0, 0));
     m_clock.advance(1000);
-    m_window->tmr時間_Timer();
+    m_window->onTimerTick();
     QCOMPARE(display(), QStringLiteral("0:30"));
 
     m_clock.advance(30 * 60 * 1000);
-    m_window->tmr時間_Timer();
+    m_window->onTimerTick();
     QCOMPARE(display(), QStringLiteral("0:00"));
     auto *timer = m_window->findChild<QTimer *>(name("tmr時間"));
     QVERIFY(!timer->isActive());
@@ -286,12 +270,11 @@ protected:
 
 void ExamRunTest::exitClosesEveryWindow()
 {
-    auto *score = m_window->findChild<QLabel *>(name("lbl得点"));
-    for (const char *band : {"100", "0", "85"}) {
-        score->setText(QString::fromLatin1(band));
-        m_window->cmd合格率_Click();
+    for (int score : {100, 0, 85}) {
+        markScore(m_window, score);
+        m_window->onPassRateClicked();
     }
-    m_window->mnuAbout_Click();
+    m_window->onAboutTriggered();
     QPointer<VerdictWindow> first = m_window->verdictWindow(1);
     QPointer<VerdictWindow> sixth = m_window->verdictWindow(6);
     QPointer<HelpWindow> help = m_window->helpWindow();
@@ -321,7 +304,7 @@ void ExamRunTest::exitClosesEveryWindow()
 
 void ExamRunTest::closingTheExamWindowClosesEveryWindow()
 {
-    m_window->mnuAbout_Click();
+    m_window->onAboutTriggered();
     QPointer<HelpWindow> help = m_window->helpWindow();
     QVERIFY(help && help->isVisible());
     QVERIFY(m_window->close());

@@ -1,8 +1,8 @@
 // The time-up sound at 0:00, heard for real through a private sound server, and a run
 // that still ends at 0:00 when the sound file beside the program is missing or broken.
+#include "examfixture.h"
 #include "examtesting.h"
 #include "examwindow.h"
-#include "fakeclock.h"
 #include "mediacontrol.h"
 #include "soundlistener.h"
 
@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QtTest>
 
-class ExamSoundTest : public QObject
+class ExamSoundTest : public ExamWindowFixture
 {
     Q_OBJECT
 
@@ -21,7 +21,6 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
-    void cleanup();
 
     void chimeIsHeardAtTimeUp();
     void scoreBeforeTimeUpPlaysNothing();
@@ -37,8 +36,6 @@ private:
     std::unique_ptr<sound::Server> m_server;
     QString m_serverUnavailable;
     QByteArray m_savedSound;
-    FakeClock m_clock;
-    ExamWindow *m_window = nullptr;
     MediaControl *m_media = nullptr;
 };
 
@@ -71,18 +68,9 @@ void ExamSoundTest::init()
     file.write(m_savedSound);
     file.close();
 
-    m_clock = FakeClock();
-    m_window = new ExamWindow(&m_clock);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(openWindow());
     m_media = m_window->findChild<MediaControl *>(name("MMControl1"));
     QVERIFY(m_media);
-}
-
-void ExamSoundTest::cleanup()
-{
-    delete m_window;
-    m_window = nullptr;
 }
 
 void ExamSoundTest::runToTimeUp()
@@ -92,7 +80,7 @@ void ExamSoundTest::runToTimeUp()
     m_clock.advanceTo(QTime(13, 59, 30));
     auto *timer = m_window->findChild<QTimer *>(name("tmr時間"));
     for (int i = 0; i < 120 && timer->isActive(); ++i) {
-        m_window->tmr時間_Timer();
+        m_window->onTimerTick();
         m_clock.advance(1000);
     }
 }
@@ -112,14 +100,14 @@ void ExamSoundTest::chimeIsHeardAtTimeUp()
     m_clock.setWall(QTime(13, 0, 40));
     QTest::mouseClick(m_window->findChild<QPushButton *>(name("cmdスタート")), Qt::LeftButton);
     m_clock.advanceTo(QTime(13, 59, 59));
-    m_window->tmr時間_Timer();
+    m_window->onTimerTick();
     QCOMPARE(m_window->findChild<QLabel *>(name("lbl秒"))->text(), QStringLiteral("0:01"));
     QTest::qWait(300);
     QCOMPARE(started.count(), 0);
     const double silence = sound::rms(recorder.takeRecording());
 
     m_clock.advance(1000);
-    m_window->tmr時間_Timer();
+    m_window->onTimerTick();
     QCOMPARE(m_window->findChild<QLabel *>(name("lbl秒"))->text(), QStringLiteral("0:00"));
     QVERIFY(started.wait(5000));
     QVERIFY(finished.wait(10000));
@@ -142,7 +130,7 @@ void ExamSoundTest::scoreBeforeTimeUpPlaysNothing()
     m_clock.setWall(QTime(13, 0, 40));
     QTest::mouseClick(m_window->findChild<QPushButton *>(name("cmdスタート")), Qt::LeftButton);
     m_clock.advanceTo(QTime(13, 59, 59));
-    m_window->tmr時間_Timer();
+    m_window->onTimerTick();
     QTest::mouseClick(m_window->findChild<QPushButton *>(name("cmd得点")), Qt::LeftButton);
     QVERIFY(!m_window->findChild<QTimer *>(name("tmr時間"))->isActive());
     QVERIFY(!m_media->isPlaying());

@@ -1,7 +1,7 @@
 // The exam window as it opens, and marking the answer sheet through real clicks.
+#include "examfixture.h"
 #include "examtesting.h"
 #include "examwindow.h"
-#include "fakeclock.h"
 #include "tabcontrol.h"
 
 #include <QCheckBox>
@@ -20,13 +20,11 @@ using Ticks = QList<QPair<int, int>>;
 
 } // namespace
 
-class ExamWindowTest : public QObject
+class ExamWindowTest : public ExamWindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void windowAsItOpens();
     void controlLayout_data();
@@ -43,22 +41,9 @@ private slots:
 private:
     void tick(int question, int box) { tickBox(m_window, question, box); }
 
-    FakeClock m_clock;
-    ExamWindow *m_window = nullptr;
 };
 
-void ExamWindowTest::init()
-{
-    m_window = new ExamWindow(&m_clock);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-}
 
-void ExamWindowTest::cleanup()
-{
-    delete m_window;
-    m_window = nullptr;
-}
 
 void ExamWindowTest::windowAsItOpens()
 {

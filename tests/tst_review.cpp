@@ -1,5 +1,5 @@
 // The review of a marking, driven through the exam window's controls and menu.
-#include "fakeclock.h"
+#include "examfixture.h"
 #include "reviewtesting.h"
 
 #include "richtextview.h"
@@ -14,13 +14,11 @@ const QString notice = QStringLiteral("得点ボタンを押して採点する�
 
 } // namespace
 
-class ReviewTest : public QObject
+class ReviewTest : public ExamWindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void menuAndWindow();
     void mixedSheet_data();
@@ -34,22 +32,9 @@ private:
     QString documentText() const;
     bool showsOnlyTheNotice() const;
 
-    FakeClock m_clock;
-    ExamWindow *m_window = nullptr;
 };
 
-void ReviewTest::init()
-{
-    m_window = new ExamWindow(&m_clock);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-}
 
-void ReviewTest::cleanup()
-{
-    delete m_window;
-    m_window = nullptr;
-}
 
 // Right (1 ④, 8 ⑤ of six, 36 ②), wrong (2 ③), two boxes (4 ①②), blank (5).
 void ReviewTest::markMixedSheet()

@@ -1,8 +1,9 @@
-// The review's data: the 36 explanations, and what the review takes from the answer key.
+// The review's data: the 36 explanations, and the key, captions and points the review
+// shows, against the published exam.
 #include "fakeclock.h"
+#include "publishedkey.h"
 #include "reviewtesting.h"
 
-#include "answerkey.h"
 #include "explanations.h"
 
 class ReviewDataTest : public QObject
@@ -20,10 +21,10 @@ void ReviewDataTest::explanationsNameTheKeyedChoice()
 {
     const Explanations explanations = loadExplanations();
     QCOMPARE(explanations.error, QString());
-    for (int n = 1; n <= questionCount; ++n) {
+    for (int n = 1; n <= 36; ++n) {
         const QString &text = explanations.of(n);
         QVERIFY2(text.size() >= 100 && text.size() <= 300, qPrintable(QString::number(n)));
-        const QString keyed = name("正解は") + circledDigit(answerKey[size_t(n - 1)].correctBox);
+        const QString keyed = name("正解は") + QChar(0x2460 + keyTable[n - 1].correct - 1);
         QVERIFY2(text.contains(keyed), qPrintable(QStringLiteral("question %1: no %2").arg(n).arg(keyed)));
     }
 }
@@ -40,17 +41,18 @@ void ReviewDataTest::reviewComesFromTheAnswerKey()
     ReviewWindow *review = openReview(&window);
     const Explanations explanations = loadExplanations();
 
-    for (int n = 1; n <= questionCount; ++n) {
-        const AnswerKeyRow &key = answerKey[size_t(n - 1)];
+    for (int n = 1; n <= 36; ++n) {
+        const KeyRow &key = keyTable[n - 1];
+        const QString caption = name(pageCaptions[n - 1]);
         QTextBlock line;
-        QCOMPARE(reviewLine(review, answerPageCaption(n), &line),
-                 (QStringList{answerPageCaption(n), name("あなたの解答　無解答"), name("正解　") + circledDigit(key.correctBox),
+        QCOMPARE(reviewLine(review, caption, &line),
+                 (QStringList{caption, name("あなたの解答　無解答"), name("正解　") + QChar(0x2460 + key.correct - 1),
                               QStringLiteral("× 0／%1").arg(key.points)}));
         QCOMPARE(line.next().text(), explanations.of(n));
     }
     const QStringList subtotals = reviewLine(review, name("得点／配点"));
-    for (int section = 1; section <= sectionCount; ++section)
-        QCOMPARE(subtotals.value(section), QStringLiteral("0／%1").arg(sectionPoints(section)));
+    for (int section = 1; section <= 6; ++section)
+        QCOMPARE(subtotals.value(section), QStringLiteral("0／%1").arg(sectionPointsTable[section - 1]));
 }
 
 void ReviewDataTest::malformedExplanations_data()

@@ -50,7 +50,7 @@ bool saveExamWindow(const QDir &folder)
     window.findChild<RichTextView *>(QStringLiteral("RichTextBox1"))->setZoomPercent(150);
     if (!save(&window, folder, QStringLiteral("exam-window-zoomed.png")))
         return false;
-    window.mnuReview_Click();
+    window.onReviewTriggered();
     return save(window.reviewWindow(), folder, QStringLiteral("review-window.png"));
 }
 

@@ -13,5 +13,5 @@ public:
     explicit HelpWindow(QWidget *parent = nullptr);
 
 private:
-    RichTextView *m_RichTextBox1 = nullptr;
+    RichTextView *m_helpView = nullptr;
 };

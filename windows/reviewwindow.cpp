@@ -1,7 +1,5 @@
 #include "reviewwindow.h"
 
-#include "appicon.h"
-#include "fontmap.h"
 #include "richtextview.h"
 #include "windowlayout.h"
 
@@ -12,34 +10,29 @@
 ReviewWindow::ReviewWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), m_explanations(loadExplanations())
 {
-    fonts::installSubstitutions();
-    setObjectName(QStringLiteral("frm解答解説"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("解答・解説"));
-    setWindowIcon(applicationIcon());
+    setUpSecondaryWindow(this, QStringLiteral("frm解答解説"), QStringLiteral("解答・解説"));
     setFont(gothicFont(9, false));
 
     // Unlike the fixed layouts of the other windows, the review grows with its window.
     // The notice and the review are two pages: the review keeps its laid-out document
     // while the notice shows, so the next marking only rewrites the lines that change.
-    m_lbl案内 = new QLabel(reviewNotice(), this);
-    m_lbl案内->setObjectName(QStringLiteral("lbl案内"));
-    m_lbl案内->setFont(gothicFont(10.5, false));
-    m_lbl案内->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_lbl案内->setWordWrap(true);
-    m_lbl案内->setMargin(12);
-    m_lbl案内->setAutoFillBackground(true);
-    m_lbl案内->setBackgroundRole(QPalette::Base);
+    m_noticeLabel = new QLabel(reviewNotice(), this);
+    m_noticeLabel->setObjectName(QStringLiteral("lbl案内"));
+    m_noticeLabel->setFont(gothicFont(10.5, false));
+    m_noticeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_noticeLabel->setWordWrap(true);
+    m_noticeLabel->setMargin(12);
+    m_noticeLabel->setAutoFillBackground(true);
+    m_noticeLabel->setBackgroundRole(QPalette::Base);
 
-    m_RichTextBox1 = new RichTextView(this);
-    m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
-    m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_reviewView = new RichTextView(this);
+    m_reviewView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_reviewView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     m_pages = new QStackedLayout(this);
-    m_pages->addWidget(m_lbl案内);
-    m_pages->addWidget(m_RichTextBox1);
+    m_pages->addWidget(m_noticeLabel);
+    m_pages->addWidget(m_reviewView);
 
-    closeOnEscape(this);
 
     showMarking(std::nullopt);
     centreOnScreen(this, 792, 573);
@@ -48,15 +41,15 @@ ReviewWindow::ReviewWindow(QWidget *parent)
 void ReviewWindow::showMarking(const std::optional<Marking> &marking)
 {
     if (!marking) {
-        m_pages->setCurrentWidget(m_lbl案内);
+        m_pages->setCurrentWidget(m_noticeLabel);
         return;
     }
     // Shown before it is written, so a pending resize lays out the old text, not the new.
-    m_pages->setCurrentWidget(m_RichTextBox1);
-    m_RichTextBox1->setFocus();
+    m_pages->setCurrentWidget(m_reviewView);
+    m_reviewView->setFocus();
     if (!m_review)
-        m_review.emplace(m_RichTextBox1->document(), m_explanations);
-    m_RichTextBox1->rewrite([this, &marking](QTextDocument *) { m_review->show(*marking); });
-    m_RichTextBox1->moveCursor(QTextCursor::Start);
-    m_RichTextBox1->verticalScrollBar()->setValue(m_RichTextBox1->verticalScrollBar()->minimum());
+        m_review.emplace(m_reviewView->document(), m_explanations);
+    m_reviewView->rewrite([this, &marking](QTextDocument *) { m_review->show(*marking); });
+    m_reviewView->moveCursor(QTextCursor::Start);
+    m_reviewView->verticalScrollBar()->setValue(m_reviewView->verticalScrollBar()->minimum());
 }

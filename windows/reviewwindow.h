@@ -25,8 +25,8 @@ public:
 
 private:
     QStackedLayout *m_pages = nullptr;
-    QLabel *m_lbl案内 = nullptr;
-    RichTextView *m_RichTextBox1 = nullptr;
+    QLabel *m_noticeLabel = nullptr;
+    RichTextView *m_reviewView = nullptr;
     Explanations m_explanations;
     std::optional<ReviewDocument> m_review;
 };

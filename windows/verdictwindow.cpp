@@ -1,7 +1,5 @@
 #include "verdictwindow.h"
 
-#include "appicon.h"
-#include "fontmap.h"
 #include "richtextview.h"
 #include "windowlayout.h"
 
@@ -45,11 +43,7 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
     const Verdict &verdict = verdicts[qBound(1, band, 6) - 1];
-    fonts::installSubstitutions();
-    setObjectName(QStringLiteral("frm合格ライン%1").arg(band));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("合格ライン"));
-    setWindowIcon(applicationIcon());
+    setUpSecondaryWindow(this, QStringLiteral("frm合格ライン%1").arg(band), QStringLiteral("合格ライン"));
     // One palette for all verdict windows, registered for the class. A palette set on
     // each window would be a new one each time, reaching the viewer's scroll bars, and
     // the style caches their pictures per palette: every window opened would add
@@ -66,24 +60,23 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
     Q_UNUSED(paletteRegistered)
     setAutoFillBackground(true);
 
-    m_RichTextBox1 = new RichTextView(this);
-    m_RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
-    m_RichTextBox1->setGeometry(twips(0, 1200, 11895, 7455));
+    m_passLineView = new RichTextView(this);
+    m_passLineView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_passLineView->setGeometry(twips(0, 1200, 11895, 7455));
     // The table is several times longer than its box; see the exam window's booklet.
-    m_RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_RichTextBox1->setFont(gothicFont(9, false));
+    m_passLineView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_passLineView->setFont(gothicFont(9, false));
     const QString document = QStringLiteral(":/documents/passlines.rtf");
-    rtf::warnAboutFaults(document, m_RichTextBox1->loadRtfFile(document));
+    rtf::warnAboutFaults(document, m_passLineView->loadRtfFile(document));
 
-    m_Label1 = makeLabel(this, QStringLiteral("Label1"), QString::fromUtf8(verdict.passRate),
+    m_passRateLabel = makeLabel(this, QStringLiteral("Label1"), QString::fromUtf8(verdict.passRate),
                          twips(verdict.passRateLeft, 120, verdict.passRateWidth, 375),
                          gothicFont(15.75, true), Qt::AlignLeft, QColor(verdict.passRateBackground));
-    m_Label2 = makeLabel(this, QStringLiteral("Label2"), QString::fromUtf8(verdict.comment),
+    m_commentLabel = makeLabel(this, QStringLiteral("Label2"), QString::fromUtf8(verdict.comment),
                          twips(verdict.commentLeft, 720, verdict.commentWidth, 255),
                          gothicFont(12, true), Qt::AlignLeft, windowColour);
 
-    closeOnEscape(this);
-    setFocusProxy(m_RichTextBox1);
-    m_RichTextBox1->setFocus();
+    setFocusProxy(m_passLineView);
+    m_passLineView->setFocus();
     centreOnScreen(this, 792, 573);
 }

@@ -16,7 +16,7 @@ public:
     explicit VerdictWindow(int band, QWidget *parent = nullptr);
 
 private:
-    QLabel *m_Label1 = nullptr;
-    QLabel *m_Label2 = nullptr;
-    RichTextView *m_RichTextBox1 = nullptr;
+    QLabel *m_passRateLabel = nullptr;
+    QLabel *m_commentLabel = nullptr;
+    RichTextView *m_passLineView = nullptr;
 };

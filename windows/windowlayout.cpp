@@ -1,5 +1,8 @@
 #include "windowlayout.h"
 
+#include "appicon.h"
+#include "fontmap.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -51,4 +54,14 @@ void closeOnEscape(QWidget *window)
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     escape->setContext(Qt::WindowShortcut);
     QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
+}
+
+void setUpSecondaryWindow(QWidget *window, const QString &name, const QString &title)
+{
+    fonts::installSubstitutions();
+    window->setObjectName(name);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(title);
+    window->setWindowIcon(applicationIcon());
+    closeOnEscape(window);
 }

@@ -26,5 +26,9 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
 // Sizes a secondary window's client area and centres it on the screen it opens on.
 void centreOnScreen(QWidget *window, int clientWidth, int clientHeight);
 
+// What every secondary window is: its name and title, the application icon, the
+// documents' font names mapped, deleted when closed and closed by Escape.
+void setUpSecondaryWindow(QWidget *window, const QString &name, const QString &title);
+
 // Escape closes the window, as it closes a dialog: the secondary windows are only read.
 void closeOnEscape(QWidget *window);

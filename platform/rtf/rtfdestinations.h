@@ -28,7 +28,6 @@ public:
 
     // The code page of text in fonts that name none; zero or less leaves it.
     void setDocumentCodePage(GroupState &state, int codePage);
-    int documentCodePage() const { return m_documentCodePage; }
 
     // \f begins an entry in the font table and selects a font in the body;
     // the other words describe the entry, and set the code page its name is in.

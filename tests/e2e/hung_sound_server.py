@@ -12,17 +12,13 @@ Usage: hung_sound_server.py <program> <output folder>
 """
 
 import os
-import shutil
-import signal
 import socket
 import subprocess
-import sys
-import tempfile
 import threading
 import time
 
-from xsession import (CLIENT_HEIGHT, PINK, POINTS_LABEL, REMAINING_TIME_LABEL, SCORE_BUTTON,
-                      SCORE_LABEL_LEFT, START_BUTTON, TOOLS, Failure, Screen, is_dark, log, on_deadline, start_xvfb,
+from xsession import (run_main, CLIENT_HEIGHT, PINK, POINTS_LABEL, REMAINING_TIME_LABEL, SCORE_BUTTON,
+                      SCORE_LABEL_LEFT, START_BUTTON, Failure, Screen, is_dark, log, start_xvfb,
                       stop, wait_for, program_environment, wait_for_exam_window)
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
@@ -170,30 +166,7 @@ def hung_server_run(program, out_dir, scratch):
 
 
 def main():
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
-    program = os.path.abspath(sys.argv[1])
-    out_dir = os.path.abspath(sys.argv[2])
-    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
-    if missing or not os.path.exists(FAKETIME_LIBRARY):
-        sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing or ["libfaketime"]))
-    os.makedirs(out_dir, exist_ok=True)
-
-    signal.signal(signal.SIGALRM, on_deadline)
-    signal.signal(signal.SIGTERM, on_deadline)
-    signal.alarm(100)
-    # A short folder: the socket path must fit in 108 bytes.
-    scratch = tempfile.mkdtemp(prefix="nihonshib-hung-", dir="/tmp")
-    try:
-        hung_server_run(program, out_dir, scratch)
-    except Failure as failure:
-        log("FAIL: %s" % failure)
-        log("screenshots and the program's output in " + out_dir)
-        sys.exit(1)
-    finally:
-        signal.alarm(0)
-        shutil.rmtree(scratch, ignore_errors=True)
-    log("PASS")
+    run_main(__doc__, hung_server_run, 100, "nihonshib-hung-", missing=[] if os.path.exists(FAKETIME_LIBRARY) else ["libfaketime"])
 
 
 if __name__ == "__main__":

@@ -13,17 +13,13 @@ Usage: student_run.py <program> <output folder>
 """
 
 import os
-import shutil
-import signal
 import subprocess
-import sys
-import tempfile
 import time
 
-from xsession import (BOX_HEIGHT, CLIENT_HEIGHT, CLIENT_WIDTH, EXAM_TITLE, HELP_TITLE, PASS_RATE_BUTTON, PINK,
-                      REMAINING_TIME_LABEL, REVIEW_CLIENT, REVIEW_TITLE, SCORE_BUTTON, START_BUTTON, TOOLS,
+from xsession import (run_main, BOX_HEIGHT, CLIENT_HEIGHT, CLIENT_WIDTH, EXAM_TITLE, HELP_TITLE, PASS_RATE_BUTTON, PINK,
+                      REMAINING_TIME_LABEL, REVIEW_CLIENT, REVIEW_TITLE, SCORE_BUTTON, START_BUTTON,
                       VERDICT_CAPTION, VERDICT_TITLE, WRONG_ROW, ExamWindow, Failure, Screen, differences, is_dark,
-                      is_red, log, on_deadline, read_score, score_drawings, snapshot, start_xvfb, stop, wait_for,
+                      is_red, log, read_score, score_drawings, snapshot, start_xvfb, stop, wait_for,
                       program_environment, wait_for_exam_window)
 
 # The "合格率 ０％" caption of the verdict for 1 to 39 points.
@@ -232,33 +228,7 @@ def student_run(program, out_dir, scratch):
 
 
 def main():
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
-    program = os.path.abspath(sys.argv[1])
-    out_dir = os.path.abspath(sys.argv[2])
-    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
-    if missing:
-        sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing))
-    os.makedirs(out_dir, exist_ok=True)
-    for name in os.listdir(out_dir):
-        if name.endswith(".png"):
-            os.remove(os.path.join(out_dir, name))
-
-    signal.signal(signal.SIGALRM, on_deadline)
-    signal.signal(signal.SIGTERM, on_deadline)
-    signal.alarm(55)
-    scratch = tempfile.mkdtemp(prefix="nihonshib-e2e-")
-    started = time.monotonic()
-    try:
-        student_run(program, out_dir, scratch)
-    except Failure as failure:
-        log("FAIL: %s" % failure)
-        log("screenshots in " + out_dir)
-        sys.exit(1)
-    finally:
-        signal.alarm(0)
-        shutil.rmtree(scratch, ignore_errors=True)
-    log("PASS in %.1f s; screenshots in %s" % (time.monotonic() - started, out_dir))
+    run_main(__doc__, student_run, 55, "nihonshib-e2e-")
 
 
 if __name__ == "__main__":

@@ -379,3 +379,41 @@ def stop(process):
 def on_deadline(signum, frame):
     # Raised inside the run, so its clean-up still stops the program and Xvfb.
     raise Failure("stopped by signal %d before the run was over" % signum)
+
+
+def run_main(doc, run, deadline, scratch_prefix, missing=()):
+    """What every driver's main() does: program and output folder from the command
+    line, the tools checked, a deadline, a scratch folder removed afterwards, and the
+    run's Failure turned into status 1. run(program, out_dir, scratch) does the rest."""
+    import shutil
+    import sys
+    import tempfile
+
+    if len(sys.argv) != 3:
+        sys.exit(doc)
+    program = os.path.abspath(sys.argv[1])
+    out_dir = os.path.abspath(sys.argv[2])
+    missing = [tool for tool in TOOLS if shutil.which(tool) is None] + list(missing)
+    if missing:
+        sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing))
+    os.makedirs(out_dir, exist_ok=True)
+    for name in os.listdir(out_dir):
+        if name.endswith(".png"):
+            os.remove(os.path.join(out_dir, name))
+
+    signal.signal(signal.SIGALRM, on_deadline)
+    signal.signal(signal.SIGTERM, on_deadline)
+    signal.alarm(deadline)
+    # Under /tmp, so a socket path in it stays within 108 bytes.
+    scratch = tempfile.mkdtemp(prefix=scratch_prefix, dir="/tmp")
+    started = time.monotonic()
+    try:
+        run(program, out_dir, scratch)
+    except Failure as failure:
+        log("FAIL: %s" % failure)
+        log("screenshots and the program's output in " + out_dir)
+        sys.exit(1)
+    finally:
+        signal.alarm(0)
+        shutil.rmtree(scratch, ignore_errors=True)
+    log("PASS in %.1f s; screenshots in %s" % (time.monotonic() - started, out_dir))

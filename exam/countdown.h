@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QString>
 #include <QTime>
+#include <QtGlobal>
 
 // Minutes left of a timed run. One minute comes off at every wall-clock minute
 // boundary after Start. The boundaries are counted from where in its minute the
@@ -22,5 +23,5 @@ private:
     int m_lowest = runMinutes;
 };
 
-// The time of day that hours, minutes and seconds add up to: 60 minutes make 1:00:00.
-QTime timeSerial(int hours, int minutes, int seconds);
+// The remaining time as the run shows it, "h:mm": 60 minutes read "1:00", 59 "0:59".
+QString remainingTimeCaption(int minutesLeft);

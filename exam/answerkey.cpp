@@ -36,24 +36,3 @@ int sectionOf(int question)
     }
     return 0;
 }
-
-int verdictBandFor(const QString &scoreCaption)
-{
-    bool isNumber = false;
-    const int score = scoreCaption.toInt(&isNumber);
-    if (!isNumber)
-        return 0;
-    if (score == 100)
-        return 1;
-    if (score >= 80 && score <= 99)
-        return 2;
-    if (score >= 60 && score <= 79)
-        return 3;
-    if (score >= 40 && score <= 59)
-        return 4;
-    if (score >= 1 && score <= 39)
-        return 5;
-    if (score == 0)
-        return 6;
-    return 0;
-}

@@ -76,9 +76,6 @@ bool answeredCorrectly(const AnswerKeyRow &row, IsTicked isTicked)
         if (box == row.correctBox ? !ticked : ticked)
             return false;
     }
-    return isTicked(row.correctBox);
+    // No test fired, so the correct box was ticked and no other one.
+    return true;
 }
-
-// The verdict window (1..6) for the score shown in the score label, or 0 for
-// none: 100 -> 1, 80-99 -> 2, 60-79 -> 3, 40-59 -> 4, 1-39 -> 5, 0 -> 6.
-int verdictBandFor(const QString &scoreCaption);

@@ -17,8 +17,7 @@ int Countdown::minutesLeft(qint64 monotonicMsNow)
     return m_lowest;
 }
 
-QTime timeSerial(int hours, int minutes, int seconds)
+QString remainingTimeCaption(int minutesLeft)
 {
-    const int total = ((hours * 3600 + minutes * 60 + seconds) % 86400 + 86400) % 86400;
-    return QTime(0, 0).addSecs(total);
+    return QStringLiteral("%1:%2").arg(minutesLeft / 60).arg(minutesLeft % 60, 2, 10, QLatin1Char('0'));
 }
