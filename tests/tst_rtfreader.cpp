@@ -178,6 +178,9 @@ void TestRtfReader::readsFormatting_data()
     row("size in half-points", R"({\fs21 x})", [](Look &l) { l.pointSize = 10.5; });
     row("plain resets", R"({\b\i\ul\cf2\fs40\f2\plain x})", [](Look &) {});
     row("gothic font", R"({\f2 x})", [](Look &l) { l.family = u"IPAGothic"_s; });
+    // Thousands of made-up names must not make thousands of formats.
+    row("font neither known nor installed", R"({\fonttbl{\f9\fnil NoSuchFontAnywhere;}}{\f9 x})",
+        [](Look &l) { l.family = u"IPAMincho"_s; });
     row("double-byte text in gothic", R"({\f2\fs32 \'95\\})", [](Look &l) {
         l.family = u"IPAGothic"_s;
         l.pointSize = 16.0;
