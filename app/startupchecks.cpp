@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +18,6 @@
 #include <fontconfig/fontconfig.h>
 #include <xcb/xcb.h>
 
-#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
