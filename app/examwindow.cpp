@@ -70,7 +70,7 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     setFont(gothicFont(9, false));
 
     buildMenu();
-    auto *client = new PictureBackground(QStringLiteral(":/pictures/background.gif"), this);
+    auto *client = new PictureBackground(QStringLiteral(":/pictures/background.bmp"), this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
     buildBooklet(client);

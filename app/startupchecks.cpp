@@ -252,20 +252,27 @@ void keepSessionClean()
 void keepFontCachesReadOnly()
 {
     // The configuration fontconfig would load by itself (FONTCONFIG_FILE or fonts.conf),
-    // less its per-user cache folders: "~/…" and XDG ones. The system's cache folder
-    // stays, read-only to anyone but root; the files included from conf.d are unchanged.
-    // Nothing here may touch the default configuration: loading it scans and caches.
+    // with every cache folder still read, the user's own ones included: a system cache
+    // that is stale or missing is then covered by the user's, and nothing is scanned
+    // that any other program of the user has already cached. What fontconfig scans it
+    // writes into the first cache folder it may write in; /dev/null, put first, is such
+    // a "folder" for its check, and as no file can be made under it nothing is written
+    // anywhere. Nothing here may touch the default configuration: loading it scans and caches.
     FcConfig *config = FcConfigCreate();
     if (!config)
         return;
     FcChar8 *name = FcConfigGetFilename(config, nullptr);
     QFile file(name ? QFile::decodeName(reinterpret_cast<const char *>(name)) : QString());
     FcStrFree(name);
-    static const QRegularExpression userCacheFolder(
-        QStringLiteral(R"(<cachedir\s+prefix\s*=\s*["'](xdg|relative)["'][^>]*>[^<]*</cachedir>|<cachedir>\s*~[^<]*</cachedir>)"));
+    static const QRegularExpression configurationStart(QStringLiteral(R"(<fontconfig(\s[^>]*)?>)"));
     if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray text = QString::fromUtf8(file.readAll()).remove(userCacheFolder).toUtf8();
-        if (FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8 *>(text.constData()), FcTrue)
+        QString text = QString::fromUtf8(file.readAll());
+        const QRegularExpressionMatch start = configurationStart.match(text);
+        if (start.hasMatch())
+            text.insert(start.capturedEnd(), QStringLiteral("<cachedir>/dev/null</cachedir>"));
+        const QByteArray bytes = text.toUtf8();
+        if (start.hasMatch()
+            && FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8 *>(bytes.constData()), FcTrue)
             && FcConfigBuildFonts(config))
             FcConfigSetCurrent(config);
     }

@@ -19,8 +19,8 @@ namespace startup {
 // into HOME, and the login's runtime folder used when the environment lacks it.
 void keepSessionClean();
 
-// fontconfig reads the caches it finds but gets no per-user folder to write
-// new ones in: a font folder without a cache is scanned at each start instead.
+// fontconfig reads every cache it finds, the user's own included, but writes
+// none: a font folder that no cache covers is scanned at each start instead.
 void keepFontCachesReadOnly();
 
 // Font matching follows the language of the text, which here is always

@@ -92,6 +92,7 @@ private slots:
     void zoomsByKeyAndWheel_data();
     void zoomsByKeyAndWheel();
     void zoomStopsAtItsLimitsAndCtrl0Restores();
+    void zoomKeepsTheTopLine_data();
     void zoomKeepsTheTopLine();
     void zoomedTextWrapsAtTheViewersWidth();
     void scrollsToTopAfterLoading_data();
@@ -257,11 +258,20 @@ void TestRichTextView::zoomStopsAtItsLimitsAndCtrl0Restores()
         QCOMPARE(fragment.charFormat().fontPointSize(), 12.0);
 }
 
+void TestRichTextView::zoomKeepsTheTopLine_data()
+{
+    QTest::addColumn<int>("scrolledPercent");
+    QTest::newRow("scrolled halfway") << 50;
+    // Enlarged, the line lies beyond the end of the text before it was enlarged.
+    QTest::newRow("scrolled near the end") << 95;
+}
+
 void TestRichTextView::zoomKeepsTheTopLine()
 {
+    QFETCH(int, scrolledPercent);
     RichTextView view;
-    QVERIFY(showWith(view, numberedParagraphs(200)));
-    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2);
+    QVERIFY(showWith(view, numberedParagraphs(1000)));
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() * scrolledPercent / 100);
     const QString topLine = view.cursorForPosition(QPoint(0, 1)).block().text();
 
     QTest::keyClick(&view, Qt::Key_Equal, Qt::ControlModifier);

@@ -2,8 +2,12 @@
 
 QIcon applicationIcon()
 {
-    QIcon icon;
-    for (int size : {16, 32, 48, 256})
-        icon.addFile(QStringLiteral(":/icons/app-%1.png").arg(size), QSize(size, size));
+    // Built once: the program, the exam window and each secondary window all ask for it.
+    static const QIcon icon = [] {
+        QIcon sizes;
+        for (int size : {16, 32, 48, 256})
+            sizes.addFile(QStringLiteral(":/icons/app-%1.png").arg(size), QSize(size, size));
+        return sizes;
+    }();
     return icon;
 }

@@ -39,7 +39,11 @@ void DocumentZoom::scale(QTextDocument *document, qreal factor)
     }
     const bool own = qFuzzyCompare(factor, 1.0);
 
-    // One edit block: the document is laid out once, after every format is in place.
+    // Without a page size the layout passes over every edit. Given its size back, it lays
+    // the document out afresh as after loading it: what the view shows at once, the
+    // rest a step at a time while the program is idle.
+    const QSizeF pageSize = document->pageSize();
+    document->setPageSize(QSizeF(0, 0));
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     for (const Run &run : std::as_const(m_runs)) {
@@ -56,6 +60,7 @@ void DocumentZoom::scale(QTextDocument *document, qreal factor)
     option.setTabStopDistance(m_tabStopDistance * factor);
     document->setDefaultTextOption(option);
     cursor.endEditBlock();
+    document->setPageSize(pageSize);
 
     if (own)
         forget();

@@ -19,7 +19,8 @@ public:
     Q_DISABLE_COPY(DocumentZoom)
 
     // Shows document at factor times its own sizes. The text must not change
-    // between calls, short of forget().
+    // between calls, short of forget(). The document is laid out again lazily,
+    // as after loading it: its size settles once the program has been idle.
     void scale(QTextDocument *document, qreal factor);
     // The document was replaced: its remembered formats no longer apply.
     void forget();

@@ -1,5 +1,6 @@
 #include "richtextview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -72,14 +73,16 @@ void RichTextView::setZoomPercent(int percent)
     const bool atTop = verticalScrollBar()->value() == verticalScrollBar()->minimum();
     m_zoomPercent = percent;
     m_zoom.scale(document(), percent / 100.0);
-
-    // Lay the whole document out now, so the scroll bar knows its new range.
-    document()->size();
     if (atTop)
         return;
     QTextCursor top(document());
     top.setPosition(topPosition);
-    verticalScrollBar()->setValue(verticalScrollBar()->value() + cursorRect(top).top());
+    const int topY = verticalScrollBar()->value() + cursorRect(top).top();
+    // The rest of the document is laid out later: lay out what the view shows from that line
+    // on, and let the scroll bar reach the line whatever range it guesses meanwhile.
+    document()->documentLayout()->hitTest(QPointF(0, topY + viewport()->height()), Qt::FuzzyHit);
+    verticalScrollBar()->setMaximum(qMax(verticalScrollBar()->maximum(), topY));
+    verticalScrollBar()->setValue(topY);
 }
 
 void RichTextView::rewrite(const std::function<void(QTextDocument *)> &write)
