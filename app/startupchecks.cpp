@@ -422,8 +422,6 @@ void warnAboutMissingFonts()
 bool prepare(int argc, char *argv[])
 {
     keepSessionClean();
-    matchFontsForJapanese();
-    keepFontCachesReadOnly();
 
     const QStringList arguments = argumentsOf(argc, argv);
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -439,6 +437,10 @@ bool prepare(int argc, char *argv[])
     }
     heldDisplayConnection = std::move(check.connection);
     toolkitMessageHandler = qInstallMessageHandler(reportToolkitFailure);
+
+    // After the display check, so a program that cannot open a window says so at once.
+    matchFontsForJapanese();
+    keepFontCachesReadOnly();
     warnAboutMissingFonts();
     return true;
 }

@@ -64,7 +64,8 @@ QString displayFailureMessage(const DisplayCheck &check);
 // that provide them; the program runs on regardless.
 void warnAboutMissingFonts();
 
-// All of the above in order; false when the program should end with status 1.
+// All of the above, the display checked before the fonts are set up; false when the
+// program should end with status 1.
 // Until toolkitStarted(), the display check's connection is held, and a toolkit that
 // fails to start says so in the program's words and ends with status 1.
 bool prepare(int argc, char *argv[]);
