@@ -76,6 +76,7 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     buildBooklet(client);
     buildAnswerSheet(client);
     buildRunStrip(client);
+    buildAnnouncements(client);
     setTabOrder();
     for (QAbstractButton *control : client->findChildren<QAbstractButton *>())
         control->setStyle(m_focusMarkStyle);
@@ -126,6 +127,7 @@ void ExamWindow::onTimerTick()
     if (left != m_minutesLeft) {
         m_minutesLeft = left;
         showRemainingTime(m_minutesLeft);
+        announceCountdown(m_minutesLeft);
     }
 
     // Opened every second, so a sound file put in place during the run is used; the
@@ -175,6 +177,7 @@ void ExamWindow::onScoreClicked()
     }
     marking.total = total;
     showScore(total);
+    announceScore();
     keepMarking(marking);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class Announcer;
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -81,6 +82,15 @@ private:
     void buildReviewMenuItem();
     void keepMarking(const std::optional<Marking> &marking);
     void unloadReviewWindow();
+    // What a screen reader is told without the focus moving (app/examspeech.cpp): the
+    // countdown's last minutes, the time when asked by its key, the answer page chosen
+    // and the score. Nothing of it shows.
+    void buildAnnouncements(QWidget *client);
+    void announceCountdown(int minutesLeft);
+    void announceRemainingTime();
+    void announceAnswerPage(int index);
+    void announceScore();
+    QString tickedBoxes(int question) const;
     QString timeUpSoundPath() const;
 
     // Focus marks that show however the focus came; the buttons and check boxes
@@ -92,6 +102,8 @@ private:
 
     // Minutes left of the run as the remaining-time label shows them; 60 at Start.
     int m_minutesLeft = 0;
+    // What the remaining-time label shows: none while it is empty.
+    std::optional<int> m_minutesShown;
     // The total of the last Score; none before it and after Start.
     std::optional<int> m_score;
 
@@ -111,6 +123,7 @@ private:
     QPushButton *m_passRateButton = nullptr;
     QTimer *m_countdownTimer = nullptr;
     MediaControl *m_soundDevice = nullptr;
+    Announcer *m_announcer = nullptr;
 
     TabControl *m_bookletTabs = nullptr;
     RichTextView *m_bookletView = nullptr;

@@ -125,6 +125,7 @@ void ExamWindow::buildBooklet(QWidget *client)
     const int bookletPage = m_bookletTabs->addPage(QStringLiteral("問題"));
     m_bookletView = new RichTextView(m_bookletTabs->page(bookletPage));
     m_bookletView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_bookletView->setAccessibleName(QStringLiteral("問題冊子"));
     m_bookletView->setGeometry(twips(120, 360, 9375, 5535));
     // The booklet is many times longer than its box: with the scroll bar there from
     // the start, the document is laid out once, at its final width.
@@ -204,6 +205,7 @@ void ExamWindow::setTabOrder()
 // Read out as "残り時間 0:59 分", as the strip reads with its frame label around it.
 void ExamWindow::showRemainingTime(std::optional<int> minutesLeft)
 {
+    m_minutesShown = minutesLeft;
     const QString caption = minutesLeft ? remainingTimeCaption(*minutesLeft) : QString();
     m_remainingTimeLabel->setText(caption);
     m_remainingTimeLabel->setAccessibleName(caption.isEmpty() ? QStringLiteral("残り時間 なし")
@@ -227,12 +229,19 @@ void ExamWindow::showScore(std::optional<int> score)
 // An answer tab tells assistive technology which boxes of its page are ticked.
 void ExamWindow::describeAnswer(int question)
 {
+    const QString ticked = tickedBoxes(question);
+    m_answerTabs->setTabDescription(question - 1, ticked.isEmpty() ? QStringLiteral("未解答") : ticked);
+}
+
+// The circled digits of the boxes ticked on a question's page, in order.
+QString ExamWindow::tickedBoxes(int question) const
+{
     QString ticked;
     for (int box = 1; box <= 6; ++box) {
         if (const QCheckBox *check = m_pages[question - 1].boxes[box - 1]; check && check->isChecked())
             ticked += circledDigit(box);
     }
-    m_answerTabs->setTabDescription(question - 1, ticked.isEmpty() ? QStringLiteral("未解答") : ticked);
+    return ticked;
 }
 
 QCheckBox *ExamWindow::checkBox(int question, int box) const

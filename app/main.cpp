@@ -1,4 +1,5 @@
 #include "appicon.h"
+#include "desktopfileproperties.h"
 #include "examapplication.h"
 #include "examwindow.h"
 #include "startupchecks.h"
@@ -11,6 +12,12 @@ int main(int argc, char *argv[])
     ExamApplication app(argc, argv);
     startup::toolkitStarted();
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
+    // The menu entry's ID, so that docks and task switchers match the running
+    // windows to the installed application (their WM_CLASS is the application name,
+    // the desktop file's StartupWMClass).
+    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.nihonshib.nihonshib"));
+    DesktopFileProperties desktopFileProperties;
+    app.installEventFilter(&desktopFileProperties);
     QApplication::setWindowIcon(applicationIcon());
 
     ExamWindow window;

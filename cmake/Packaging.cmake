@@ -6,6 +6,7 @@
 # sees through the link).
 
 include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/DebianFiles.cmake)
 
 # Folders 0755 whatever the builder's umask, as Debian requires of a package.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -13,15 +14,30 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 set(NIHONSHIB_PROGRAM_DIR "lib/nihonshib" CACHE STRING
     "Folder, under the install prefix, that holds the program and its sound")
-set(NIHONSHIB_MAINTAINER "nihonshib maintainers <nihonshib@localhost>" CACHE STRING
-    "Maintainer field of the Debian package")
+set(NIHONSHIB_MAINTAINER "${NIHONSHIB_DEFAULT_MAINTAINER}" CACHE STRING
+    "Maintainer of the Debian package: its Maintainer field, the changelog's signature, the copyright file's Upstream-Contact")
+set(NIHONSHIB_SOURCE "" CACHE STRING
+    "Where the source is published: the copyright file's Source field (empty: from the maintainer)")
+option(NIHONSHIB_INSTALL_PACKAGE_DOCS
+    "Install the copyright file and the changelog in share/doc (off when debhelper installs its own)" ON)
 
 # Relocations resolved and made read-only at start-up, as Debian builds its own
 # programs (dpkg-buildflags' "bindnow").
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     target_link_options(nihonshib PRIVATE "LINKER:-z,relro,-z,now")
 endif()
+# Qt's project set-up gives installed programs a RUNPATH of $ORIGIN and $ORIGIN/../lib;
+# ours links only system libraries, which the loader finds on its own.
+set_target_properties(nihonshib PROPERTIES INSTALL_RPATH "")
 install(TARGETS nihonshib RUNTIME DESTINATION ${NIHONSHIB_PROGRAM_DIR})
+# The compilers' version strings (.comment) are of no use on a user's machine, and
+# Debian's own strip drops them too.
+find_program(NIHONSHIB_OBJCOPY NAMES objcopy HINTS ${CMAKE_OBJCOPY})
+if(NIHONSHIB_OBJCOPY)
+    install(CODE "execute_process(COMMAND \"${NIHONSHIB_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${NIHONSHIB_PROGRAM_DIR}/$<TARGET_FILE_NAME:nihonshib>\"
+        COMMAND_ERROR_IS_FATAL ANY)")
+endif()
 install(FILES ${NIHONSHIB_SOUND} DESTINATION ${NIHONSHIB_PROGRAM_DIR})
 
 # The link is made in the build tree and installed as a link, so it points the same
@@ -40,11 +56,14 @@ install(FILES "${PROJECT_SOURCE_DIR}/packaging/${NIHONSHIB_APP_ID}.desktop"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/${NIHONSHIB_APP_ID}.metainfo.xml"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-foreach(size IN ITEMS 16 32 48 256)
+foreach(size IN ITEMS 16 22 24 32 48 64 128 256)
     install(FILES "${PROJECT_SOURCE_DIR}/resources/icons/app-${size}.png"
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME nihonshib.png)
 endforeach()
+install(FILES "${PROJECT_SOURCE_DIR}/resources/icons/app.svg"
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME nihonshib.svg)
 
 # The licence statement, the changelog and the manual pages (English, and Japanese in
 # UTF-8). Debian wants the changelog and the pages compressed with gzip -9n: no name
@@ -62,11 +81,13 @@ function(install_gzipped source destination installed_name)
     set(compressed_docs ${compressed_docs} "${output}" PARENT_SCOPE)
 endfunction()
 
-set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/nihonshib)
-install(FILES "${PROJECT_SOURCE_DIR}/packaging/copyright" DESTINATION ${doc_dir})
-configure_file("${PROJECT_SOURCE_DIR}/packaging/changelog.in"
-               "${PROJECT_BINARY_DIR}/packaging/changelog" @ONLY)
-install_gzipped("${PROJECT_BINARY_DIR}/packaging/changelog" ${doc_dir} changelog.gz)
+if(NIHONSHIB_INSTALL_PACKAGE_DOCS)
+    set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/nihonshib)
+    nihonshib_write_package_texts("${PROJECT_SOURCE_DIR}" "${PROJECT_BINARY_DIR}/packaging"
+                                  "${NIHONSHIB_MAINTAINER}" "${NIHONSHIB_SOURCE}")
+    install(FILES "${PROJECT_BINARY_DIR}/packaging/copyright" DESTINATION ${doc_dir})
+    install_gzipped("${PROJECT_BINARY_DIR}/packaging/changelog" ${doc_dir} changelog.gz)
+endif()
 install_gzipped("${PROJECT_SOURCE_DIR}/packaging/nihonshib.1"
                 ${CMAKE_INSTALL_MANDIR}/man1 nihonshib.1.gz)
 install_gzipped("${PROJECT_SOURCE_DIR}/packaging/nihonshib.ja.1"
@@ -77,7 +98,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME nihonshib)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${NIHONSHIB_MAINTAINER}")
+# The program is stripped. Its debug symbols come as a package of their own,
+# nihonshib-dbgsym, from the Debian build (debian/); CPack's own debug-symbol package
+# (CMake 3.25) lists its files in md5sums under the build folder's path and has no
+# copyright file, so it would be neither reproducible nor what Debian accepts.
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 set(CPACK_DEBIAN_PACKAGE_NAME nihonshib)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -48,7 +48,7 @@ void AssetsTest::pictureDecodes_data()
     QTest::addColumn<QSize>("size");
     QTest::newRow("background") << ":/pictures/background.gif" << QByteArray("gif") << QSize(794, 567);
     QTest::newRow("correct mark") << ":/pictures/maru.ico" << QByteArray("ico") << QSize(32, 32);
-    for (int size : {16, 32, 48, 256})
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         QTest::addRow("icon %d", size) << QStringLiteral(":/icons/app-%1.png").arg(size) << QByteArray("png")
                                        << QSize(size, size);
 }
@@ -84,7 +84,7 @@ void AssetsTest::correctMarkIsARedRing()
 void AssetsTest::appIconIsARedRingOnTransparency_data()
 {
     QTest::addColumn<int>("size");
-    for (int size : {16, 32, 48, 256})
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         QTest::addRow("%d px", size) << size;
 }
 

@@ -1,6 +1,6 @@
 // The time-up sound device without a sound server: the wave flavours a user might drop
-// in as Zikan.wav, bad files refused quietly, and the file read again only when it
-// has changed.
+// in as Zikan.wav, bad files refused quietly and logged once, and the file read away
+// from the window's thread, again only when it has changed.
 
 #include "mediacontrol.h"
 #include "wavefiles.h"
@@ -16,6 +16,9 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
+
+#include <cstdio>
 
 #include <sys/stat.h>
 
@@ -47,6 +50,52 @@ double rms16(const QByteArray &samples)
         sum += double(s[i]) * s[i];
     return count ? std::sqrt(sum / double(count)) : 0.0;
 }
+
+// Open as the exam window sends it, then wait until the file has been read.
+bool openAndRead(MediaControl &control)
+{
+    control.setCommand(QStringLiteral("Open"));
+    return QTest::qWaitFor([&control] { return !control.isReading(); }, 10000);
+}
+
+// A 16-bit mono file at the given rate, a tenth of a second long (at least one frame).
+QByteArray waveAtRate(int rate)
+{
+    const WaveShape shape{tagPcm, 16, 1, rate};
+    QByteArray data;
+    for (int f = 0; f < std::max(rate / 10, 1); ++f)
+        data.append(encodeSample(0.5, shape));
+    return riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data));
+}
+
+// The warnings the sound device logs, while one lives.
+class MediaWarnings
+{
+public:
+    MediaWarnings()
+    {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&MediaWarnings::handle);
+    }
+    ~MediaWarnings()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    QStringList messages() const { return m_messages; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (type == QtWarningMsg && qstrcmp(context.category, "nihonshib.media") == 0)
+            s_current->m_messages << message;
+        s_current->m_previous(type, context, message);
+    }
+
+    static inline MediaWarnings *s_current = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    QStringList m_messages;
+};
 
 using FileMaker = std::function<bool(const QString &)>;
 
@@ -87,6 +136,10 @@ private slots:
     void floatSamplesAreClipped();
     void refusesBadFiles_data();
     void refusesBadFiles();
+    void failuresAreLoggedOncePerCause();
+    void readsAwayFromTheWindowThread();
+    void playWaitsForTheRead();
+    void fileThatKeepsChangingIsReadOncePerInterval();
     void repeatedOpenReadsOnce_data();
     void repeatedOpenReadsOnce();
     void changedFileIsPickedUp_data();
@@ -130,6 +183,8 @@ void tst_MediaControl::decodesWaveFlavours_data()
     QTest::newRow("mu-law 8000 Hz mono") << soxTone(e("u-law"), 8000, 1) << 8000 << 1 << 4000 << sine;
     QTest::newRow("IMA ADPCM 22050 Hz mono") << soxTone(e("ima-adpcm"), 22050, 1) << 22050 << 1 << 11025 << sine;
     QTest::newRow("MS ADPCM 11025 Hz stereo") << soxTone(e("ms-adpcm"), 11025, 2) << 11025 << 2 << 5512 << sine;
+    // The highest rate an output takes.
+    QTest::newRow("16-bit 384000 Hz mono") << bytes(waveAtRate(384000)) << 384000 << 1 << 38400 << 16384.0;
 
     // Header promises 1000 frames; 10 and a half are there.
     QByteArray half;
@@ -156,7 +211,7 @@ void tst_MediaControl::decodesWaveFlavours()
     MediaControl control;
     QSignalSpy errors(&control, &MediaControl::error);
     control.setFileName(path);
-    control.setCommand(QStringLiteral("Open"));
+    QVERIFY(openAndRead(control));
     QVERIFY2(errors.isEmpty(), errors.isEmpty() ? "" : qPrintable(errors.first().first().toString()));
     QVERIFY(control.isOpen());
 
@@ -181,7 +236,7 @@ void tst_MediaControl::floatSamplesAreClipped()
 
     MediaControl control;
     control.setFileName(path);
-    control.setCommand(QStringLiteral("Open"));
+    QVERIFY(openAndRead(control));
     QVERIFY(control.isOpen());
     const auto *samples = reinterpret_cast<const qint16 *>(control.sound().samples.constData());
     QCOMPARE(QList<qint16>(samples, samples + control.sound().frameCount()), (QList<qint16>{32767, -32768, 0, 16384}));
@@ -213,6 +268,11 @@ void tst_MediaControl::refusesBadFiles_data()
         return file.open(QIODevice::WriteOnly) && file.write(countingWave(10)) > 0
             && file.resize(60 * 1024 * 1024);
     });
+    // Rates no audio output takes: the slowest of them would stop the program at time-up.
+    QTest::newRow("1 Hz") << bytes(waveAtRate(1));
+    QTest::newRow("49 Hz") << bytes(waveAtRate(49));
+    QTest::newRow("7999 Hz") << bytes(waveAtRate(7999));
+    QTest::newRow("384001 Hz") << bytes(waveAtRate(384001));
 }
 
 void tst_MediaControl::refusesBadFiles()
@@ -228,7 +288,7 @@ void tst_MediaControl::refusesBadFiles()
     QSignalSpy errors(&control, &MediaControl::error);
     QSignalSpy started(&control, &MediaControl::playStarted);
     control.setFileName(path);
-    control.setCommand(QStringLiteral("Open"));
+    QVERIFY(openAndRead(control));
     QCOMPARE(errors.count(), 1);
     QVERIFY(!errors.first().first().toString().isEmpty());
     QVERIFY(!control.isOpen());
@@ -240,6 +300,117 @@ void tst_MediaControl::refusesBadFiles()
     QVERIFY(!control.isPlaying());
     QTest::qWait(0);
     QCOMPARE(started.count(), 0);
+}
+
+void tst_MediaControl::failuresAreLoggedOncePerCause()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+    MediaWarnings warnings;
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+
+    // A minute of ticks without the file, a minute with a broken one, then time-up.
+    for (int second = 0; second < 60; ++second)
+        QVERIFY(openAndRead(control));
+    QVERIFY(writeFile(path, QByteArray("not a sound at all")));
+    for (int second = 0; second < 60; ++second)
+        QVERIFY(openAndRead(control));
+    control.setCommand(QStringLiteral("Prev"));
+    control.setCommand(QStringLiteral("Play"));
+
+    QCOMPARE(errors.count(), 121);
+    const QStringList logged = warnings.messages();
+    QCOMPARE(logged.count(), 3);
+    QVERIFY2(logged.at(0).contains(QStringLiteral("Zikan.wav")), qPrintable(logged.at(0)));
+    QVERIFY2(logged.at(1).contains(QStringLiteral("Zikan.wav")), qPrintable(logged.at(1)));
+    QVERIFY(logged.at(0) != logged.at(1));
+}
+
+void tst_MediaControl::readsAwayFromTheWindowThread()
+{
+    // A sound over a minute long: reading it takes a while.
+    const QString path = m_dir.filePath(QStringLiteral("long.wav"));
+    const int frames = 4 * 1024 * 1024;
+    QByteArray data(frames * 2, Qt::Uninitialized);
+    for (int f = 0; f < frames; ++f)
+        qToLittleEndian<qint16>(qint16(f % 2000 - 1000), data.data() + 2 * f);
+    QVERIFY(writeFile(path, riff(chunk("fmt ", fmtBody(WaveShape())) + chunk("data", data))));
+    data.clear();
+
+    MediaControl control;
+    QSignalSpy opened(&control, &MediaControl::opened);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    // Open has returned to the window before the sound is read.
+    QVERIFY(control.isReading());
+    QVERIFY(!control.isOpen());
+    QCOMPARE(control.readCount(), 1);
+    QVERIFY(opened.wait(30000));
+    QVERIFY(control.isOpen());
+    QCOMPARE(control.sound().frameCount(), qsizetype(frames));
+    QFile::remove(path);
+}
+
+void tst_MediaControl::playWaitsForTheRead()
+{
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, countingWave(4410)));
+
+    // What the exam window sends at 0:00, with a sound file it has not read yet.
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    control.setCommand(QStringLiteral("Open"));
+    control.setCommand(QStringLiteral("Prev"));
+    control.setCommand(QStringLiteral("Play"));
+    QVERIFY(control.isPlaying());
+    QCOMPARE(errors.count(), 0);
+    // The sound was read and then played: here, with no server, playing fails.
+    QVERIFY(errors.wait(10000));
+    QVERIFY(control.isOpen());
+    QCOMPARE(errors.count(), 1);
+    QVERIFY2(errors.first().first().toString().contains(QStringLiteral("音声サーバー")),
+             qPrintable(errors.first().first().toString()));
+}
+
+void tst_MediaControl::fileThatKeepsChangingIsReadOncePerInterval()
+{
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, countingWave(10)));
+    MediaControl control;
+    QSignalSpy opened(&control, &MediaControl::opened);
+    control.setFileName(path);
+    QElapsedTimer sinceFirstRead;
+    sinceFirstRead.start();
+    control.setCommand(QStringLiteral("Open"));
+
+    // Replaced before each of many Opens, while the first read is under way (by rename,
+    // so that the read finds a whole file whenever it looks).
+    const QString staged = m_dir.filePath(QStringLiteral("staged.wav"));
+    for (int frames = 11; frames <= 40; ++frames) {
+        QVERIFY(writeFile(staged, countingWave(frames)));
+        QVERIFY(::rename(QFile::encodeName(staged).constData(), QFile::encodeName(path).constData()) == 0);
+        control.setCommand(QStringLiteral("Open"));
+    }
+    QVERIFY(opened.wait(10000));
+    QCOMPARE(control.readCount(), 1);
+    // The change seen meanwhile is read once the interval is up, and only then.
+    QVERIFY(control.isReading());
+    QVERIFY(opened.wait(10000));
+    QVERIFY(sinceFirstRead.elapsed() >= MediaControl::readIntervalMs - 50);
+    QCOMPARE(control.readCount(), 2);
+    QCOMPARE(control.sound().frameCount(), qsizetype(40));
+
+    // Changed again at once: not read before the interval is up either.
+    QVERIFY(writeFile(path, countingWave(41)));
+    control.setCommand(QStringLiteral("Open"));
+    QCOMPARE(control.readCount(), 2);
+    QVERIFY(control.isReading());
+    QVERIFY(opened.wait(10000));
+    QCOMPARE(control.readCount(), 3);
+    QCOMPARE(control.sound().frameCount(), qsizetype(41));
 }
 
 void tst_MediaControl::repeatedOpenReadsOnce_data()
@@ -266,7 +437,8 @@ void tst_MediaControl::repeatedOpenReadsOnce()
     MediaControl control;
     QSignalSpy errors(&control, &MediaControl::error);
     control.setFileName(path);
-    for (int second = 0; second < opens; ++second)
+    QVERIFY(openAndRead(control));
+    for (int second = 1; second < opens; ++second)
         control.setCommand(QStringLiteral("Open"));
     QCOMPARE(control.readCount(), 1);
     QCOMPARE(control.isOpen(), good);
@@ -314,7 +486,7 @@ void tst_MediaControl::changedFileIsPickedUp()
     MediaControl control;
     QSignalSpy errors(&control, &MediaControl::error);
     control.setFileName(path);
-    control.setCommand(QStringLiteral("Open"));
+    QVERIFY(openAndRead(control));
     QCOMPARE(control.isOpen(), !before.isEmpty());
     errors.clear();
 
@@ -329,7 +501,7 @@ void tst_MediaControl::changedFileIsPickedUp()
         QVERIFY(writeFile(path, after));
     }
 
-    control.setCommand(QStringLiteral("Open"));
+    QVERIFY(openAndRead(control));
     control.setCommand(QStringLiteral("Open"));
     QCOMPARE(control.readCount(), reads);
     QVERIFY(control.isOpen());
@@ -347,7 +519,7 @@ void tst_MediaControl::playWithoutServerFailsQuietly()
     QSignalSpy errors(&control, &MediaControl::error);
     QSignalSpy started(&control, &MediaControl::playStarted);
     control.setFileName(path);
-    control.setCommand(QStringLiteral("Open"));
+    QVERIFY(openAndRead(control));
     QCOMPARE(errors.count(), 0);
 
     control.setCommand(QStringLiteral("Prev"));

@@ -3,20 +3,33 @@
 
 #include "mediacontrol.h"
 #include "soundlistener.h"
+#include "soundplayer.h"
 #include "wavefiles.h"
 
+#include <QAudioSink>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMediaDevices>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
+
+#include <dlfcn.h>
+#include <pulse/stream.h>
 
 namespace {
 
 using namespace wavefile;
+
+// Drain requests made to the sound server with a callback into the caller's object.
+std::atomic<int> drainsCallingBack{0};
 
 using sound::recordRate;
 using sound::rms;
@@ -68,6 +81,18 @@ struct OpenedSound
 
 } // namespace
 
+// Seen before the sound server's client library sees it: a drain requested by Qt
+// Multimedia's output with a callback into itself, which closing the output does not
+// cancel. Completing after the output is deleted, it calls into freed memory.
+extern "C" pa_operation *pa_stream_drain(pa_stream *stream, pa_stream_success_cb_t callback, void *userdata)
+{
+    using Drain = pa_operation *(*)(pa_stream *, pa_stream_success_cb_t, void *);
+    static const auto drain = reinterpret_cast<Drain>(dlsym(RTLD_NEXT, "pa_stream_drain"));
+    if (userdata)
+        ++drainsCallingBack;
+    return drain(stream, callback, userdata);
+}
+
 class tst_MediaSound : public QObject
 {
     Q_OBJECT
@@ -79,6 +104,7 @@ private slots:
     void timeUpSoundReachesTheSpeakers_data();
     void timeUpSoundReachesTheSpeakers();
     void playWhilePlayingStartsAgain();
+    void audioThreadStillBusyAtExit();
 
 private:
     std::unique_ptr<sound::Server> m_server;
@@ -131,6 +157,7 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers()
     OpenedSound opened(path);
     MediaControl &control = opened.control;
     QSignalSpy &errors = opened.errors, &started = opened.started, &finished = opened.finished;
+    QVERIFY(QTest::qWaitFor([&control] { return !control.isReading(); }, 10000));
     QCOMPARE(errors.count(), 0);
     const double seconds = double(control.sound().durationMs()) / 1000.0;
 
@@ -156,6 +183,8 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers()
     QVERIFY2(loudness > 500.0, "nothing was heard when the time-up sound played");
     QVERIFY(loudMilliseconds(recording) >= minimumLoudMs);
     QCOMPARE(errors.count(), 0);
+    // Played to its end, the output ran dry without leaving a drain that calls back into it.
+    QCOMPARE(drainsCallingBack.load(), 0);
 }
 
 void tst_MediaSound::playWhilePlayingStartsAgain()
@@ -184,6 +213,56 @@ void tst_MediaSound::playWhilePlayingStartsAgain()
     QVERIFY(control.isPlaying());
     QVERIFY(started.wait(5000));
     QCOMPARE(errors.count(), 0);
+}
+
+// The program ends while the audio thread is still at work with the audio library (as
+// a loaded machine makes it, closing an output): the end must wait for it, not tear
+// the library down under it. Run in a child process of this test, whose exit is watched.
+void tst_MediaSound::audioThreadStillBusyAtExit()
+{
+    const char *childRole = "NIHONSHIB_AUDIO_BUSY_AT_EXIT";
+    if (!qEnvironmentVariableIsSet(childRole)) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QLatin1String(childRole), QStringLiteral("1"));
+        // A crash is this test's finding, not a reason to attach a debugger.
+        environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("audioThreadStillBusyAtExit")});
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        return;
+    }
+
+    const QString path = m_files.filePath(QStringLiteral("busy.wav"));
+    QVERIFY(writeFile(path, toneWave(WaveShape(), 300)));
+    OpenedSound opened(path);
+    QVERIFY(QTest::qWaitFor([&opened] { return opened.control.isOpen(); }, 10000));
+    opened.control.setCommand(QStringLiteral("Play"));
+    QVERIFY(opened.started.wait(5000));
+    QVERIFY(opened.finished.wait(5000));
+    // Outputs opened and closed in the audio thread for a while after the test has returned.
+    QMetaObject::invokeMethod(
+        audioThread()->eventDispatcher(),
+        [] {
+            QElapsedTimer busy;
+            busy.start();
+            while (!busy.hasExpired(1500)) {
+                QByteArray silence(4410 * 2, '\0');
+                QBuffer buffer(&silence);
+                buffer.open(QIODevice::ReadOnly);
+                QAudioFormat format;
+                format.setSampleRate(44100);
+                format.setChannelCount(1);
+                format.setSampleFormat(QAudioFormat::Int16);
+                QAudioSink sink(QMediaDevices::defaultAudioOutput(), format);
+                sink.start(&buffer);
+                sink.stop();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 QTEST_MAIN(tst_MediaSound)

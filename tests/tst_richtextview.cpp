@@ -8,12 +8,15 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QClipboard>
+#include <QPushButton>
 #include <QFontInfo>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QtTest>
+
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -85,9 +88,11 @@ class TestRichTextView : public QObject
 
 private slots:
     void initTestCase();
-    void keysScrollTheView_data();
-    void keysScrollTheView();
-    void showsNoCaret();
+    void keysMoveTheCaret_data();
+    void keysMoveTheCaret();
+    void showsASteadyCaretWhileFocused();
+    void showsAFocusFrameInPlace();
+    void copiesWhatTheKeysSelect();
     void copiesWhatTheMouseSelects();
     void zoomsByKeyAndWheel_data();
     void zoomsByKeyAndWheel();
@@ -110,66 +115,169 @@ void TestRichTextView::initTestCase()
     fonts::installSubstitutions();
 }
 
-void TestRichTextView::keysScrollTheView_data()
+void TestRichTextView::keysMoveTheCaret_data()
 {
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<int>("pages");   // 99: to the end, -99: to the top
+    QTest::addColumn<int>("paragraph");   // where the caret ends, from 1; 0: as many as a page moves
+    QTest::addColumn<int>("column");      // its place in that paragraph's line, -1: the line's end
+    QTest::addColumn<QString>("selected");
 
+    // The caret starts at the beginning of "第 100 問", the 100th of 200 one-line paragraphs.
     const Qt::KeyboardModifiers none;
-    QTest::newRow("down") << Qt::Key_Down << none << 1 << 0;
-    QTest::newRow("up") << Qt::Key_Up << none << -1 << 0;
-    QTest::newRow("page down") << Qt::Key_PageDown << none << 0 << 1;
-    QTest::newRow("page up") << Qt::Key_PageUp << none << 0 << -1;
-    QTest::newRow("end") << Qt::Key_End << none << 0 << 99;
-    QTest::newRow("home") << Qt::Key_Home << none << 0 << -99;
-    QTest::newRow("ctrl+end") << Qt::Key_End << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << 99;
-    QTest::newRow("ctrl+home") << Qt::Key_Home << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << -99;
+    const Qt::KeyboardModifiers ctrl(Qt::ControlModifier);
+    const Qt::KeyboardModifiers shift(Qt::ShiftModifier);
+    QTest::newRow("down") << Qt::Key_Down << none << 101 << 0 << QString();
+    QTest::newRow("up") << Qt::Key_Up << none << 99 << 0 << QString();
+    QTest::newRow("right") << Qt::Key_Right << none << 100 << 1 << QString();
+    QTest::newRow("left") << Qt::Key_Left << none << 99 << -1 << QString();
+    QTest::newRow("end") << Qt::Key_End << none << 100 << -1 << QString();
+    QTest::newRow("ctrl+end") << Qt::Key_End << ctrl << 200 << -1 << QString();
+    QTest::newRow("ctrl+home") << Qt::Key_Home << ctrl << 1 << 0 << QString();
+    QTest::newRow("page down") << Qt::Key_PageDown << none << 0 << 0 << QString();
+    QTest::newRow("page up") << Qt::Key_PageUp << none << 0 << 0 << QString();
+    QTest::newRow("shift+right") << Qt::Key_Right << shift << 100 << 1 << u"第"_s;
+    QTest::newRow("shift+end") << Qt::Key_End << shift << 100 << -1 << u"第 100 問"_s;
+    QTest::newRow("shift+down") << Qt::Key_Down << shift << 101 << 0 << u"第 100 問\u2029"_s;
 }
 
-void TestRichTextView::keysScrollTheView()
+void TestRichTextView::keysMoveTheCaret()
 {
     QFETCH(Qt::Key, key);
     QFETCH(Qt::KeyboardModifiers, modifiers);
-    QFETCH(int, lines);
-    QFETCH(int, pages);
+    QFETCH(int, paragraph);
+    QFETCH(int, column);
+    QFETCH(QString, selected);
 
     RichTextView view;
     QVERIFY(showWith(view, numberedParagraphs(200)));
-    QScrollBar *bar = view.verticalScrollBar();
-    QVERIFY(bar->maximum() > 4 * bar->pageStep());
-    const int start = bar->maximum() / 2;
-    bar->setValue(start);
+    view.setFocus();
+    QTextCursor start(view.document()->findBlockByNumber(99));
+    view.setTextCursor(start);
+    view.ensureCursorVisible();
+    const int lineHeight = view.cursorRect().height();
+    const int topBefore = view.verticalScrollBar()->value();
 
     QTest::keyClick(&view, key, modifiers);
-    QCOMPARE(bar->value(), qBound(0, start + lines * bar->singleStep() + pages * bar->pageStep(), bar->maximum()));
+    const QTextCursor caret = view.textCursor();
+    if (paragraph == 0) {
+        // A page: the view moves by a page and the caret with it, by nearly as many lines.
+        const int direction = key == Qt::Key_PageDown ? 1 : -1;
+        const int linesOnAPage = view.viewport()->height() / lineHeight;
+        QVERIFY(linesOnAPage > 3);
+        QVERIFY2(direction * (caret.blockNumber() - 99) >= linesOnAPage - 2, qPrintable(QString::number(caret.blockNumber())));
+        QVERIFY(direction * (view.verticalScrollBar()->value() - topBefore) > 0);
+    } else {
+        QCOMPARE(caret.blockNumber() + 1, paragraph);
+        QCOMPARE(caret.positionInBlock(), column < 0 ? caret.block().length() - 1 : column);
+    }
+    QCOMPARE(caret.selectedText(), selected);
+    QVERIFY(view.viewport()->rect().contains(view.cursorRect()));
 }
 
-void TestRichTextView::showsNoCaret()
+// The caret as a dark bar where the insertion point is, on the white page.
+static int darkPixelsAtCaret(RichTextView &view)
 {
-    RichTextView view;
-    QVERIFY(showWith(view, numberedParagraphs(200)));
-    view.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&view));
-    view.setFocus();
-    QVERIFY(view.hasFocus());
-
-    // A student clicks into the first line, past its text, and reads on with the keys.
-    const int firstLine = view.cursorRect(QTextCursor(view.document())).center().y();
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(view.viewport()->width() - 20, firstLine));
     const QRect caret = view.cursorRect();
-    QVERIFY2(caret.left() > 40, "the click put the insertion point after the line's text");
-    // A caret would be a dark line there, just right of the last glyph.
     const QImage shown = view.viewport()->grab().toImage();
+    int dark = 0;
     for (int x = caret.left(); x <= caret.left() + 1; ++x) {
         for (int y = caret.top(); y <= caret.bottom(); ++y)
-            QVERIFY2(shown.pixelColor(x, y).lightness() > 200, qPrintable(QStringLiteral("%1, %2").arg(x).arg(y)));
+            dark += shown.pixelColor(x, y).lightness() < 100;
     }
+    return dark;
+}
+
+void TestRichTextView::showsASteadyCaretWhileFocused()
+{
+    QWidget window;
+    auto *view = new RichTextView(&window);
+    auto *other = new QPushButton(u"other"_s, &window);
+    view->setGeometry(0, 0, 300, 200);
+    other->setGeometry(0, 210, 100, 30);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(view->loadRtf(numberedParagraphs(200)).ok());
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    view->setFocus();
+    QVERIFY(view->hasFocus());
+
+    // A student clicks into the first line, past its text, and reads on with the keys.
+    const int firstLine = view->cursorRect(QTextCursor(view->document())).center().y();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(view->viewport()->width() - 20, firstLine));
+    QVERIFY2(view->cursorRect().left() > 40, "the click put the insertion point after the line's text");
+    QVERIFY(darkPixelsAtCaret(*view) >= view->cursorRect().height());
+
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_PageDown);
+    QVERIFY(darkPixelsAtCaret(*view) >= view->cursorRect().height());
+    // Nothing blinks: no timer runs in the viewer while it has the focus.
+    QCOMPARE(timersOf(*view), 0);
+
+    other->setFocus();
+    QVERIFY(!view->hasFocus());
+    QCOMPARE(darkPixelsAtCaret(*view), 0);
+}
+
+void TestRichTextView::showsAFocusFrameInPlace()
+{
+    // The window around the viewer in the button face, as the tab pages have it.
+    QWidget window;
+    window.setAutoFillBackground(true);
+    auto *view = new RichTextView(&window);
+    auto *other = new QPushButton(u"other"_s, &window);
+    view->setGeometry(10, 10, 300, 200);
+    other->setGeometry(10, 220, 100, 30);
+    window.resize(320, 260);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(view->loadRtf(numberedParagraphs(3)).ok());
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    other->setFocus();
+    const QRect viewportBefore = view->viewport()->geometry();
+    const QImage unfocused = window.grab(QRect(view->geometry())).toImage();
+    view->setFocus();
+    QCOMPARE(view->viewport()->geometry(), viewportBefore);
+    const QImage focused = window.grab(QRect(view->geometry())).toImage();
+    QCOMPARE(focused.size(), unfocused.size());
+
+    // Every pixel of a frame two pixels wide changes, to a colour that stands out
+    // 3:1 from what was there and from the window around the viewer.
+    const auto luminance = [](QColor c) {
+        const auto channel = [](qreal v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const auto contrast = [&luminance](QColor a, QColor b) {
+        const qreal la = luminance(a), lb = luminance(b);
+        return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+    };
+    const QColor around = window.palette().color(QPalette::Window);
+    for (int ring = 0; ring < 2; ++ring) {
+        const QRect edge = focused.rect().adjusted(ring, ring, -ring, -ring);
+        const QList<QPoint> points{edge.topLeft(), edge.topRight(), edge.bottomLeft(), edge.bottomRight(),
+                                   QPoint(edge.center().x(), edge.top()), QPoint(edge.left(), edge.center().y())};
+        for (const QPoint &point : points) {
+            const QColor now = focused.pixelColor(point);
+            QVERIFY2(contrast(now, unfocused.pixelColor(point)) >= 3.0, qPrintable(QStringLiteral("%1, %2").arg(point.x()).arg(point.y())));
+            QVERIFY2(contrast(now, around) >= 3.0, qPrintable(QStringLiteral("%1, %2").arg(point.x()).arg(point.y())));
+        }
+    }
+}
+
+void TestRichTextView::copiesWhatTheKeysSelect()
+{
+    RichTextView view;
+    QVERIFY(showWith(view, numberedParagraphs(3), QSize(400, 300)));
+    view.setFocus();
+    QGuiApplication::clipboard()->clear();
 
     QTest::keyClick(&view, Qt::Key_Down);
-    QTest::keyClick(&view, Qt::Key_PageDown);
-    QCOMPARE(timersOf(view), 0);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"第 2 問"_s);
 }
 
 void TestRichTextView::copiesWhatTheMouseSelects()

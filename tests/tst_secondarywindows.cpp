@@ -3,8 +3,11 @@
 #include "examtesting.h"
 #include "examwindow.h"
 #include "helpwindow.h"
+#include "reviewtesting.h"
+#include "reviewwindow.h"
 #include "verdictwindow.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -34,6 +37,9 @@ private slots:
 
     void helpWindow();
     void helpWindowDuringACountdown();
+
+    void windowsAndDocumentsAreNamed_data();
+    void windowsAndDocumentsAreNamed();
 
 private:
     void showScore(const QString &score);
@@ -290,6 +296,46 @@ void SecondaryWindowsTest::helpWindowDuringACountdown()
     // The answer sheet still takes ticks behind the help window.
     QTest::mouseClick(m_window->checkBox(1, 4), Qt::LeftButton, {}, QPoint(8, 8));
     QVERIFY(m_window->checkBox(1, 4)->isChecked());
+}
+
+void SecondaryWindowsTest::windowsAndDocumentsAreNamed_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("document");
+
+    QTest::newRow("exam window") << name("frm日本史B") << name("問題 （日本史B）") << name("問題冊子");
+    QTest::newRow("verdict window") << name("frm合格ライン3") << name("合格ライン") << name("合格ライン");
+    QTest::newRow("help window") << name("frmヘルプ") << name("バージョン情報") << name("ヘルプ");
+    QTest::newRow("review window") << name("frm解答解説") << name("解答・解説") << name("解答・解説");
+}
+
+// A screen reader announces a window by its role and title, and a document by its name.
+void SecondaryWindowsTest::windowsAndDocumentsAreNamed()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, title);
+    QFETCH(QString, document);
+
+    showScore(QStringLiteral("65"));
+    m_window->findChild<QAction *>(name("mnuAbout"))->trigger();
+    clickButton(m_window, "cmd得点");
+    openReview(m_window);
+    QWidget *shown = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == window && widget->isVisible())
+            shown = widget;
+    }
+    QVERIFY(shown);
+
+    QAccessibleInterface *windowInterface = QAccessible::queryAccessibleInterface(shown);
+    QCOMPARE(windowInterface->role(), QAccessible::Window);
+    QCOMPARE(windowInterface->text(QAccessible::Name), title);
+    auto *viewer = shown->findChild<QTextEdit *>(name("RichTextBox1"));
+    QVERIFY(viewer);
+    QAccessibleInterface *viewerInterface = QAccessible::queryAccessibleInterface(viewer);
+    QCOMPARE(viewerInterface->text(QAccessible::Name), document);
+    QVERIFY(viewerInterface->state().readOnly);
 }
 
 QTEST_MAIN(SecondaryWindowsTest)

@@ -16,7 +16,7 @@ testing=(
     faketime locales dbus-bin dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
     lintian appstream man-db groff-base
     orca openbox poppler-utils
-    debhelper devscripts blhc fakeroot
+    debhelper devscripts blhc fakeroot librsvg2-bin git
 )
 
 wanted=("${build_and_run[@]}")

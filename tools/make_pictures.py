@@ -5,8 +5,11 @@
 
 resources/pictures/background.gif  the exam window's gold ground with white crests
 resources/pictures/maru.ico        the red circle that marks a correct answer
-resources/icons/app-N.png          the application icon (red ring around 合), N = 16, 32, 48, 256
-resources/pictures/nihonshib.ico   the same icon sizes in one .ico for desktops that want one
+resources/icons/app-N.png          the application icon (red ring around 合), N = 16, 22, 24, 32,
+                                   48, 64, 128, 256
+resources/icons/app.svg            the same icon as a scalable drawing, from the same
+                                   measurements as the large sizes and the glyph's outline
+resources/pictures/nihonshib.ico   the 16, 32, 48 and 256 icons in one .ico for desktops that want one
 
 Everything is drawn large and scaled down as a coverage mask, so edges are
 smooth, and every random number comes from a fixed seed, so the files come out
@@ -20,6 +23,10 @@ import random
 import struct
 import sys
 
+from fontTools.pens.boundsPen import BoundsPen
+from fontTools.pens.svgPathPen import SVGPathPen
+from fontTools.pens.transformPen import TransformPen
+from fontTools.ttLib import TTFont
 from PIL import Image, ImageChops, ImageDraw, ImageFont
 
 RED = (214, 18, 28)
@@ -133,26 +140,73 @@ def make_maru(path):
     write_ico(path, [solid_with_alpha(RED, smooth_mask((size, size), 8, draw))])
 
 
+ICON_GLYPH = "合"
+ICON_RING_OUTER = 0.49
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+ICO_SIZES = (16, 32, 48, 256)
+
+
+def icon_design(size):
+    """(ring thickness, glyph size, glyph stroke weight) as fractions of the icon's
+    side; size None is the scalable drawing, which has the large icons' design."""
+    small = size is not None and size <= 32
+    # Small icons get a heavier ring and a bigger character so they still read.
+    thickness = 0.11 if size is not None and size <= 16 else 0.10 if small else 0.085
+    glyph_scale = 0.62 if size is not None and size <= 16 else 0.58
+    # The font's strokes are thin for an icon; thicken them, more when small.
+    weight = 0.02 if small else 0.012
+    return thickness, glyph_scale, weight
+
+
 def app_icon(size):
     supersample = max(4, 1024 // size)
-    # Small icons get a heavier ring and a bigger character so they still read.
-    thickness = 0.11 if size <= 16 else 0.10 if size <= 32 else 0.085
-    glyph_scale = 0.62 if size <= 16 else 0.58
-    # The font's strokes are thin for an icon; thicken them, more when small.
-    weight = 0.02 if size <= 32 else 0.012
+    thickness, glyph_scale, weight = icon_design(size)
 
     def draw(d, s):
         big = size * s
         c = big / 2
-        outer = 0.49 * big
+        outer = ICON_RING_OUTER * big
         ring(d, c, c, outer, outer - thickness * big)
         font = ImageFont.truetype(GOTHIC, round(glyph_scale * big))
         stroke = round(weight * big)
-        left, top, right, bottom = d.textbbox((0, 0), "合", font=font, stroke_width=stroke)
-        d.text((c - (left + right) / 2, c - (top + bottom) / 2), "合", font=font, fill=255,
+        left, top, right, bottom = d.textbbox((0, 0), ICON_GLYPH, font=font, stroke_width=stroke)
+        d.text((c - (left + right) / 2, c - (top + bottom) / 2), ICON_GLYPH, font=font, fill=255,
                stroke_width=stroke, stroke_fill=255)
 
     return solid_with_alpha(RED, smooth_mask((size, size), supersample, draw))
+
+
+def number(value):
+    return ("%.2f" % value).rstrip("0").rstrip(".")
+
+
+def app_icon_svg(side=256):
+    """The icon as SVG: the ring as a stroked circle, the glyph as the font's own
+    outline, thickened by a round-joined stroke as FreeType's stroker thickens it
+    in the bitmaps, and centred on its ink as the bitmaps centre it."""
+    thickness, glyph_scale, weight = icon_design(None)
+    c = side / 2
+    ring_width = thickness * side
+    ring_radius = ICON_RING_OUTER * side - ring_width / 2
+
+    font = TTFont(GOTHIC)
+    glyphs = font.getGlyphSet()
+    glyph = glyphs[font.getBestCmap()[ord(ICON_GLYPH)]]
+    bounds = BoundsPen(glyphs)
+    glyph.draw(bounds)
+    x_min, y_min, x_max, y_max = bounds.bounds
+    k = glyph_scale * side / font["head"].unitsPerEm
+    # Font units point up; the picture's y points down.
+    transform = (k, 0, 0, -k, c - k * (x_min + x_max) / 2, c + k * (y_min + y_max) / 2)
+    path = SVGPathPen(glyphs, ntos=number)
+    glyph.draw(TransformPen(path, transform))
+    colour = "#%02x%02x%02x" % RED
+    return (
+        '<svg xmlns="http://www.w3.org/2000/svg" width="{side}" height="{side}" viewBox="0 0 {side} {side}">\n'
+        '  <circle cx="{c}" cy="{c}" r="{r}" fill="none" stroke="{colour}" stroke-width="{ring}"/>\n'
+        '  <path fill="{colour}" stroke="{colour}" stroke-width="{stroke}" stroke-linejoin="round" d="{d}"/>\n'
+        '</svg>\n').format(side=side, c=number(c), r=number(ring_radius), ring=number(ring_width),
+                           colour=colour, stroke=number(2 * weight * side), d=path.getCommands())
 
 
 def bmp_entry(image):
@@ -206,11 +260,12 @@ def main(argv):
 
     make_background(os.path.join(pictures, "background.gif"))
     make_maru(os.path.join(pictures, "maru.ico"))
-    sizes = (16, 32, 48, 256)
-    app = [app_icon(n) for n in sizes]
-    for n, image in zip(sizes, app):
+    app = {n: app_icon(n) for n in ICON_SIZES}
+    for n, image in app.items():
         image.save(os.path.join(icons, "app-%d.png" % n), format="PNG", optimize=False)
-    write_ico(os.path.join(pictures, "nihonshib.ico"), app)
+    with open(os.path.join(icons, "app.svg"), "w", encoding="utf-8") as f:
+        f.write(app_icon_svg())
+    write_ico(os.path.join(pictures, "nihonshib.ico"), [app[n] for n in ICO_SIZES])
     return 0
 
 

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Debian's interpreter: it has python3-pil, which the pictures need.
+# Debian's interpreter, with python3-pil and python3-fonttools, which the pictures
+# and the scalable icon need.
 python=/usr/bin/python3
 
 "$python" tools/make_rtf.py --profile table tools/documents/passlines.txt resources/documents/passlines.rtf

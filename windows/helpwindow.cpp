@@ -12,6 +12,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     // The viewer overhangs the client area slightly, as laid out.
     m_helpView = new RichTextView(this);
     m_helpView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_helpView->setAccessibleName(QStringLiteral("ヘルプ"));
     m_helpView->setGeometry(twips(0, 0, 11895, 8655));
     // The document is longer than the window; see the exam window's booklet.
     m_helpView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -27,6 +27,7 @@ ReviewWindow::ReviewWindow(QWidget *parent)
 
     m_reviewView = new RichTextView(this);
     m_reviewView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_reviewView->setAccessibleName(QStringLiteral("解答・解説"));
     m_reviewView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     m_pages = new QStackedLayout(this);

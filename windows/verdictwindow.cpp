@@ -62,6 +62,7 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
 
     m_passLineView = new RichTextView(this);
     m_passLineView->setObjectName(QStringLiteral("RichTextBox1"));
+    m_passLineView->setAccessibleName(QStringLiteral("合格ライン"));
     m_passLineView->setGeometry(twips(0, 1200, 11895, 7455));
     // The table is several times longer than its box; see the exam window's booklet.
     m_passLineView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

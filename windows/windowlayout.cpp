@@ -2,6 +2,7 @@
 
 #include "appicon.h"
 #include "fontmap.h"
+#include "windowaccessible.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -59,6 +60,7 @@ void closeOnEscape(QWidget *window)
 void setUpSecondaryWindow(QWidget *window, const QString &name, const QString &title)
 {
     fonts::installSubstitutions();
+    installWindowAccessibility();
     window->setObjectName(name);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(title);

@@ -27,7 +27,8 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
 void centreOnScreen(QWidget *window, int clientWidth, int clientHeight);
 
 // What every secondary window is: its name and title, the application icon, the
-// documents' font names mapped, deleted when closed and closed by Escape.
+// documents' font names mapped, deleted when closed and closed by Escape, and a
+// window with that title to assistive technology.
 void setUpSecondaryWindow(QWidget *window, const QString &name, const QString &title);
 
 // Escape closes the window, as it closes a dialog: the secondary windows are only read.

@@ -1,11 +1,15 @@
 #include "mediacontrol.h"
 
+#include "medialogging.h"
+#include "soundfilereader.h"
 #include "soundplayer.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
+
+#include <algorithm>
 
 bool MediaControl::FileIdentity::operator==(const FileIdentity &other) const
 {
@@ -15,14 +19,26 @@ bool MediaControl::FileIdentity::operator==(const FileIdentity &other) const
 
 MediaControl::MediaControl(QWidget *parent)
     : QWidget(parent)
+    , m_nextReadTimer(new QTimer(this))
 {
+    m_nextReadTimer->setSingleShot(true);
+    // Never early: a coarse timer may fire a little before its time.
+    m_nextReadTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_nextReadTimer, &QTimer::timeout, this, [this] {
+        open();
+        settleWaitingPlay();
+    });
 }
 
 MediaControl::~MediaControl()
 {
-    // Posted, not done here: the audio thread may be busy with the sound server. A
-    // deferred delete (unlike a queued call) is carried out even when the thread is
-    // told to stop before it gets to it.
+    // Posted, not done here: the reading thread may be in the middle of a file and the
+    // audio thread busy with the sound server. A deferred delete (unlike a queued call)
+    // is carried out even when the thread is told to stop before it gets to it.
+    if (m_reader) {
+        m_reader->cancel();
+        m_reader->deleteLater();
+    }
     if (m_player)
         m_player->deleteLater();
 }
@@ -53,6 +69,11 @@ bool MediaControl::isPlaying() const
     return m_playing;
 }
 
+bool MediaControl::isReading() const
+{
+    return m_readingIdentity.has_value() || m_nextReadTimer->isActive();
+}
+
 const DecodedSound &MediaControl::sound() const
 {
     return m_sound;
@@ -66,72 +87,118 @@ int MediaControl::readCount() const
 void MediaControl::open()
 {
     if (m_fileName.isEmpty()) {
-        emit error(QStringLiteral("音声ファイルの名前がありません"));
+        report(QStringLiteral("音声ファイルの名前がありません"));
         return;
     }
     // A fresh QFileInfo each time: a cached one would not see the file change.
     const QFileInfo info(m_fileName);
     const QString shownName = QDir::toNativeSeparators(m_fileName);
     if (!info.exists()) {
-        emit error(QStringLiteral("%1 がありません").arg(shownName));
+        report(QStringLiteral("%1 がありません").arg(shownName));
         return;
     }
     if (info.isDir()) {
-        emit error(QStringLiteral("%1 はフォルダーです").arg(shownName));
+        report(QStringLiteral("%1 はフォルダーです").arg(shownName));
         return;
     }
     // Only regular files: opening a pipe of that name would wait for a writer forever.
     if (!info.isFile()) {
-        emit error(QStringLiteral("%1 は通常のファイルではありません").arg(shownName));
+        report(QStringLiteral("%1 は通常のファイルではありません").arg(shownName));
         return;
     }
 
     const FileIdentity identity{info.absoluteFilePath(), info.size(), info.lastModified(),
                                 info.metadataChangeTime()};
+    if (m_readingIdentity) {
+        m_lookAgain = m_lookAgain || identity != *m_readingIdentity;
+        return;
+    }
     if (m_open && identity == m_openIdentity)
         return;
     if (identity == m_failedIdentity) {
-        emit error(m_failedMessage);
+        report(m_failedMessage);
         return;
     }
-    load(identity);
+    // A file that keeps changing is read at most once an interval.
+    if (m_lastReadStarted.isValid() && !m_lastReadStarted.hasExpired(readIntervalMs)) {
+        readAgainLater();
+        return;
+    }
+    startReading(identity);
 }
 
-void MediaControl::load(const FileIdentity &identity)
+void MediaControl::startReading(const FileIdentity &identity)
 {
+    m_nextReadTimer->stop();
     ++m_readCount;
-    QString why;
-    std::optional<DecodedSound> sound = decodeSoundFile(identity.path, &why);
-    if (!sound) {
-        m_failedIdentity = identity;
-        m_failedMessage = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_fileName), why);
-        emit error(m_failedMessage);
-        return;
+    m_readingIdentity = identity;
+    m_lookAgain = false;
+    m_lastReadStarted.start();
+    if (!m_reader) {
+        m_reader = new SoundFileReader;
+        m_reader->moveToThread(readingThread());
+        connect(m_reader, &SoundFileReader::finished, this, &MediaControl::onRead);
     }
-    m_sound = std::move(*sound);
-    m_open = true;
-    m_openIdentity = identity;
-    m_failedIdentity = {};
-    m_failedMessage.clear();
-    m_atEnd = false;
-    ++m_soundGeneration;
+    SoundFileReader *reader = m_reader;
+    const quint64 request = ++m_readRequest;
+    const QString path = identity.path;
+    qCDebug(lcMedia) << "reading" << path;
+    QMetaObject::invokeMethod(reader, [reader, request, path] { reader->read(request, path); }, Qt::QueuedConnection);
+}
+
+void MediaControl::readAgainLater()
+{
+    if (m_nextReadTimer->isActive())
+        return;
+    const qint64 since = m_lastReadStarted.isValid() ? m_lastReadStarted.elapsed() : readIntervalMs;
+    m_nextReadTimer->start(int(std::clamp<qint64>(readIntervalMs - since, 0, readIntervalMs)));
+}
+
+void MediaControl::onRead(quint64 request, const DecodedSound &sound, const QString &why)
+{
+    if (request != m_readRequest || !m_readingIdentity)
+        return;
+    const FileIdentity identity = *m_readingIdentity;
+    m_readingIdentity.reset();
+    if (!why.isEmpty()) {
+        m_failedIdentity = identity;
+        m_failedMessage = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(identity.path), why);
+        report(m_failedMessage);
+    } else {
+        m_sound = sound;
+        m_open = true;
+        m_openIdentity = identity;
+        m_failedIdentity = {};
+        m_failedMessage.clear();
+        m_atEnd = false;
+        ++m_soundGeneration;
+        qCDebug(lcMedia) << "opened" << identity.path << sound.sampleRate << "Hz" << sound.channels << "channels"
+                         << sound.durationMs() << "ms";
+        emit opened();
+    }
+    if (m_lookAgain) {
+        m_lookAgain = false;
+        readAgainLater();
+    }
+    settleWaitingPlay();
 }
 
 void MediaControl::rewind()
 {
     m_atEnd = false;
+    m_playWaitsForRead = false;
     if (!m_playing)
         return;
     m_playing = false;
     ++m_playGeneration;
-    SoundPlayer *target = m_player;
-    QMetaObject::invokeMethod(target, [target] { target->stop(); }, Qt::QueuedConnection);
+    if (SoundPlayer *target = m_player)
+        QMetaObject::invokeMethod(target, [target] { target->stop(); }, Qt::QueuedConnection);
 }
 
 void MediaControl::play()
 {
-    if (!m_open) {
-        emit error(QStringLiteral("音声ファイルが開かれていません"));
+    if (!m_open && !isReading()) {
+        report(QStringLiteral("音声ファイルが開かれていません"));
         return;
     }
     // Play while playing starts again; at the end there is nothing left to play until Prev.
@@ -141,10 +208,40 @@ void MediaControl::play()
         return;
 
     m_playing = true;
+    const QDeadlineTimer startBy(startWithinMs);
+    if (isReading()) {
+        // The file changed or has not been read yet: play what the read brings.
+        ++m_playGeneration;
+        m_playWaitsForRead = true;
+        m_playStartBy = startBy;
+        return;
+    }
+    startPlaying(startBy);
+}
+
+void MediaControl::settleWaitingPlay()
+{
+    if (!m_playWaitsForRead || isReading())
+        return;
+    m_playWaitsForRead = false;
+    if (!m_open) {
+        m_playing = false;
+        report(QStringLiteral("音声ファイルが開かれていません"));
+        return;
+    }
+    if (m_playStartBy.hasExpired()) {
+        m_playing = false;
+        report(QStringLiteral("音声ファイルの読み込みが間に合わず、音を鳴らしませんでした"));
+        return;
+    }
+    startPlaying(m_playStartBy);
+}
+
+void MediaControl::startPlaying(QDeadlineTimer startBy)
+{
     m_playingSoundGeneration = m_soundGeneration;
     const quint64 generation = ++m_playGeneration;
     const DecodedSound sound = m_sound;
-    const QDeadlineTimer startBy(startWithinMs);
     SoundPlayer *target = player();
     QMetaObject::invokeMethod(
         target, [target, generation, sound, startBy] { target->play(generation, sound, startBy); },
@@ -183,5 +280,14 @@ void MediaControl::onFailed(quint64 generation, const QString &message)
     if (generation != m_playGeneration || !m_playing)
         return;
     m_playing = false;
+    report(message);
+}
+
+void MediaControl::report(const QString &message)
+{
+    if (message != m_lastReported) {
+        m_lastReported = message;
+        qCWarning(lcMedia).noquote() << message;
+    }
     emit error(message);
 }

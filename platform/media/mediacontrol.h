@@ -3,22 +3,32 @@
 #include "sounddecoder.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
+class QTimer;
+class SoundFileReader;
 class SoundPlayer;
 
 // The media device that plays the time-up sound: it takes a wave file's name and the
 // commands "Open", "Prev" (back to the start) and "Play". It sits hidden in its window.
 // A missing or unreadable file, or no audio device, never stops the program: the
-// command is dropped and error() says why.
+// command is dropped, error() says why and the reason is logged once (lcMedia).
 //
-// Open reads the file only when its path, size or times differ from the sound already
-// open; a failed Open leaves the sound that was open before. Nothing touches the audio
-// device before the first Play. Play returns at once: the sound is played by a
-// SoundPlayer in the audio thread, so a sound server that is slow or never answers
-// cannot hold up the window; a sound that cannot start within startWithinMs is skipped.
-// Play while playing starts again from the beginning. No file is ever written.
+// Open looks at the file's path, size and times, and reads it only when they differ
+// from the sound already open; a failed Open leaves the sound that was open before.
+// The file is read and decoded in a thread of its own, one file at a time and at most
+// once every readIntervalMs, so a large file, or one that keeps changing, never holds
+// up the window; opened() tells when a new sound is open. A Play that comes while a
+// file is being read waits for it. Nothing touches the audio device before the first
+// Play. Play returns at once: the sound is played by a SoundPlayer in the audio thread,
+// so a sound server that is slow or never answers cannot hold up the window; a sound
+// that cannot start within startWithinMs is skipped. Play while playing starts again
+// from the beginning. No file is ever written.
 class MediaControl : public QWidget
 {
     Q_OBJECT
@@ -33,16 +43,21 @@ public:
     void setCommand(const QString &command);
 
     bool isOpen() const;
+    // A Play has been asked for and has not finished or failed yet.
     bool isPlaying() const;
+    // A file is being read, or is due to be read once readIntervalMs has passed.
+    bool isReading() const;
 
-    // What Open decoded last, and how many times Open has actually read a file:
-    // the tests watch these to see that an unchanged file is not read again.
+    // What was read last, and how many times a file has actually been read: the tests
+    // watch these to see that an unchanged file is not read again.
     const DecodedSound &sound() const;
     int readCount() const;
 
     static constexpr int startWithinMs = 5000;
+    static constexpr int readIntervalMs = 1000;
 
 signals:
+    void opened();
     void playStarted();
     void playFinished();
     void error(const QString &message);
@@ -56,16 +71,22 @@ private:
         QDateTime metadataChanged;
 
         bool operator==(const FileIdentity &other) const;
+        bool operator!=(const FileIdentity &other) const { return !(*this == other); }
     };
 
     void open();
-    void load(const FileIdentity &identity);
+    void startReading(const FileIdentity &identity);
+    void readAgainLater();
+    void onRead(quint64 request, const DecodedSound &sound, const QString &why);
     void rewind();
     void play();
+    void settleWaitingPlay();
+    void startPlaying(QDeadlineTimer startBy);
     SoundPlayer *player();
     void onStarted(quint64 generation);
     void onFinished(quint64 generation);
     void onFailed(quint64 generation, const QString &message);
+    void report(const QString &message);
 
     QString m_fileName;
     DecodedSound m_sound;
@@ -74,15 +95,31 @@ private:
     FileIdentity m_failedIdentity;
     QString m_failedMessage;
     int m_readCount = 0;
-    // Bumped at each successful decode, so a playback that outlives its sound leaves the new one alone.
+    // Bumped at each successful read, so a playback that outlives its sound leaves the new one alone.
     quint64 m_soundGeneration = 0;
     quint64 m_playingSoundGeneration = 0;
     // Played to its end: nothing is left to play until Prev.
     bool m_atEnd = false;
+
+    // Lives in the reading thread; made at the first read, deleted there after us.
+    SoundFileReader *m_reader = nullptr;
+    quint64 m_readRequest = 0;
+    // The file being read, if one is.
+    std::optional<FileIdentity> m_readingIdentity;
+    // The file changed while it was being read: look again once the interval is up.
+    bool m_lookAgain = false;
+    QElapsedTimer m_lastReadStarted;
+    QTimer *m_nextReadTimer = nullptr;
+    // A Play that came while a file was being read, and by when it must start.
+    bool m_playWaitsForRead = false;
+    QDeadlineTimer m_playStartBy;
 
     // Lives in the audio thread; made at the first Play, deleted there after us.
     SoundPlayer *m_player = nullptr;
     // Bumped at each Play and Prev, so reports about an earlier playback are ignored.
     quint64 m_playGeneration = 0;
     bool m_playing = false;
+
+    // The last failure logged, so that one sent every tick is logged once.
+    QString m_lastReported;
 };

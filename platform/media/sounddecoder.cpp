@@ -39,7 +39,7 @@ struct SndfileCloser
 // Reads every frame as floats in [-1, 1] (whatever the file stores) and keeps them as
 // 16-bit samples, clipping what lies beyond full scale. Fewer frames than the header
 // promised means the file was cut short: what is there is kept. Returns the frames read.
-sf_count_t readAsInt16(SNDFILE *file, const SF_INFO &info, QByteArray *samples)
+sf_count_t readAsInt16(SNDFILE *file, const SF_INFO &info, QByteArray *samples, const std::atomic<bool> *cancelled)
 {
     constexpr sf_count_t blockFrames = 4096;
     std::vector<float> block(size_t(blockFrames) * size_t(info.channels));
@@ -47,6 +47,8 @@ sf_count_t readAsInt16(SNDFILE *file, const SF_INFO &info, QByteArray *samples)
     auto *out = reinterpret_cast<qint16 *>(samples->data());
     sf_count_t done = 0;
     while (done < info.frames) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return 0;
         const sf_count_t got = sf_readf_float(file, block.data(), std::min(blockFrames, info.frames - done));
         if (got <= 0)
             break;
@@ -61,7 +63,8 @@ sf_count_t readAsInt16(SNDFILE *file, const SF_INFO &info, QByteArray *samples)
     return done;
 }
 
-std::optional<DecodedSound> decode(SNDFILE *file, const SF_INFO &info, QString *error)
+std::optional<DecodedSound> decode(SNDFILE *file, const SF_INFO &info, QString *error,
+                                   const std::atomic<bool> *cancelled)
 {
     // The sound is a wave file: other formats the library also reads are not taken for one.
     const int container = info.format & SF_FORMAT_TYPEMASK;
@@ -73,6 +76,13 @@ std::optional<DecodedSound> decode(SNDFILE *file, const SF_INFO &info, QString *
         *error = QStringLiteral("音声データがありません");
         return std::nullopt;
     }
+    if (info.samplerate < minSampleRate || info.samplerate > maxSampleRate) {
+        *error = QStringLiteral("サンプリング周波数 %1 Hz の音声は鳴らせません (%2〜%3 Hz)")
+                     .arg(info.samplerate)
+                     .arg(minSampleRate)
+                     .arg(maxSampleRate);
+        return std::nullopt;
+    }
     if (info.frames > maxSamples / info.channels) {
         *error = QStringLiteral("音声が長すぎます (%1 フレーム)").arg(qint64(info.frames));
         return std::nullopt;
@@ -80,8 +90,9 @@ std::optional<DecodedSound> decode(SNDFILE *file, const SF_INFO &info, QString *
     DecodedSound sound;
     sound.sampleRate = info.samplerate;
     sound.channels = info.channels;
-    if (readAsInt16(file, info, &sound.samples) < 1) {
-        *error = QStringLiteral("音声データがありません");
+    if (readAsInt16(file, info, &sound.samples, cancelled) < 1) {
+        *error = cancelled && cancelled->load() ? QStringLiteral("読み込みを取りやめました")
+                                                : QStringLiteral("音声データがありません");
         return std::nullopt;
     }
     return sound;
@@ -99,7 +110,7 @@ qint64 DecodedSound::durationMs() const
     return sampleRate > 0 ? qint64(frameCount()) * 1000 / sampleRate : 0;
 }
 
-std::optional<DecodedSound> decodeSoundFile(const QString &path, QString *error)
+std::optional<DecodedSound> decodeSoundFile(const QString &path, QString *error, const std::atomic<bool> *cancelled)
 {
     // Non-blocking, so that opening a pipe returns at once instead of waiting for a writer;
     // what was opened is then checked, not what the name pointed at a moment before.
@@ -127,5 +138,5 @@ std::optional<DecodedSound> decodeSoundFile(const QString &path, QString *error)
         *error = QStringLiteral("音声ファイルとして読めません (%1)").arg(QString::fromUtf8(sf_strerror(nullptr)));
         return std::nullopt;
     }
-    return decode(file.get(), info, error);
+    return decode(file.get(), info, error, cancelled);
 }

@@ -1,5 +1,6 @@
 #include "soundplayer.h"
 
+#include "medialogging.h"
 #include "soundserverprobe.h"
 
 #include <QAudioDevice>
@@ -11,14 +12,27 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace {
 
-// How long the application's end waits for the audio thread to finish.
-constexpr int stopWaitMs = 500;
+// How long the application's end waits for an audio thread blocked inside the audio
+// library, on a sound server that stopped answering after it had answered our question.
+constexpr int stopWaitMs = 1500;
+// However busy the machine, the application's end does not wait longer than this.
+constexpr int stopGiveUpMs = 10000;
 
 QThread *sharedAudioThread = nullptr;
+// How many calls into the audio library that may wait for the sound server are under way.
+std::atomic<int> callsIntoAudioLibrary{0};
+
+struct AudioLibraryCall
+{
+    AudioLibraryCall() { ++callsIntoAudioLibrary; }
+    ~AudioLibraryCall() { --callsIntoAudioLibrary; }
+    Q_DISABLE_COPY(AudioLibraryCall)
+};
 
 void stopAudioThread()
 {
@@ -26,14 +40,49 @@ void stopAudioThread()
         return;
     cancelSoundServerQuestions();
     sharedAudioThread->quit();
-    // Still stuck inside the audio library on a sound server that stopped answering after
-    // it was asked: the thread keeps its QThread (reachable through sharedAudioThread)
-    // and ends with the process.
-    if (!sharedAudioThread->wait(QDeadlineTimer(stopWaitMs)))
-        return;
+    // The thread may still have work queued (closing an output, deleting a player): that
+    // is waited for as long as a busy machine takes (up to stopGiveUpMs, lest the end
+    // hang), because the audio library is torn down once the application has gone, and
+    // a thread still using it then crashes the process. A thread blocked inside the
+    // audio library on a sound server that stopped answering is given up on sooner. A
+    // thread given up on keeps its QThread (reachable through sharedAudioThread) and
+    // sleeps until the process ends.
+    const QDeadlineTimer giveUp(stopGiveUpMs);
+    QDeadlineTimer blockedSince = QDeadlineTimer::Forever;
+    while (!sharedAudioThread->wait(QDeadlineTimer(50))) {
+        if (giveUp.hasExpired()) {
+            qCWarning(lcMedia) << "the audio thread did not end in" << stopGiveUpMs << "ms; left running";
+            return;
+        }
+        if (callsIntoAudioLibrary.load() == 0) {
+            blockedSince = QDeadlineTimer::Forever;
+            continue;
+        }
+        if (blockedSince.isForever())
+            blockedSince = QDeadlineTimer(stopWaitMs);
+        else if (blockedSince.hasExpired()) {
+            qCWarning(lcMedia) << "the audio thread is held up by the sound server; left running";
+            return;
+        }
+    }
     delete sharedAudioThread;
     sharedAudioThread = nullptr;
 }
+
+// The samples handed to an output. It never reports its end. Qt Multimedia's PulseAudio
+// output (6.4), when it runs dry at the end of its source, asks the sound server to drain
+// with a callback into itself, and closing the output does not cancel that request: a
+// drain that completes once the output is deleted calls into freed memory, from the
+// sound server's thread. Whether it completes before or after depends on how late each
+// thread runs, so a loaded machine crashed now and then. A source without an end makes
+// running dry an underrun, reported as idle without that request; the drain timer then
+// waits out the server's buffer as before.
+class SampleSource : public QBuffer
+{
+public:
+    using QBuffer::QBuffer;
+    bool atEnd() const override { return false; }
+};
 
 QAudioFormat formatOf(const DecodedSound &sound, QAudioFormat::SampleFormat sampleFormat)
 {
@@ -79,10 +128,14 @@ SoundPlayer::SoundPlayer(QObject *parent)
 SoundPlayer::~SoundPlayer()
 {
     // Called from the audio thread's event loop, never from inside a report of the sink.
-    if (m_sink) {
-        m_sink->disconnect(this);
-        m_sink->stop();
-        delete m_sink;
+    // The output spins the event loop while it closes: reports still queued for us must
+    // find no sink by then.
+    m_drainTimer->stop();
+    if (QAudioSink *sink = std::exchange(m_sink, nullptr)) {
+        const AudioLibraryCall call;
+        sink->disconnect(this);
+        sink->stop();
+        delete sink;
     }
 }
 
@@ -100,10 +153,17 @@ void SoundPlayer::stop()
 
 void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
 {
+    // The sound server's client library divides by a period's worth of frames, which a
+    // very slow sound makes zero; the decoder refuses such sounds, and so do we.
+    if (sound.sampleRate < minSampleRate || sound.sampleRate > maxSampleRate || sound.channels < 1) {
+        emit failed(m_generation, QStringLiteral("サンプリング周波数 %1 Hz の音声は鳴らせません").arg(sound.sampleRate));
+        return;
+    }
     if (!soundServerAnswers(startBy)) {
         emit failed(m_generation, QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
         return;
     }
+    const AudioLibraryCall call;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
         emit failed(m_generation, QStringLiteral("音声の出力装置がありません"));
@@ -126,7 +186,7 @@ void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
 
     // Not a child of ours: a sink finished with is deleted later (see release()).
     auto *sink = new QAudioSink(device, format);
-    auto *buffer = new QBuffer(sink);
+    auto *buffer = new SampleSource(sink);
     buffer->setData(pcm);
     buffer->open(QIODevice::ReadOnly);
     m_sink = sink;
@@ -185,6 +245,7 @@ void SoundPlayer::release()
     if (!m_sink)
         return;
     QAudioSink *sink = std::exchange(m_sink, nullptr);
+    const AudioLibraryCall call;
     sink->disconnect(this);
     sink->stop();
     // Later, not now: we may be inside one of its reports.

@@ -51,7 +51,8 @@ private:
 // The one thread that talks to the sound server, shared by every SoundPlayer. It is
 // started by the first call (from the user-interface thread) and sleeps while nothing
 // plays. When the application object goes, a question still waiting for the sound
-// server is cancelled and the thread is joined; a thread stuck inside the audio library
-// (on a server that stopped answering after it was asked) gets a moment, and is then
-// left to end with the process.
+// server is cancelled and the thread is joined, however long its remaining work takes
+// on a busy machine; only a thread stuck inside the audio library (on a server that
+// stopped answering after it was asked) gets a moment, and is then left to sleep
+// until the process ends.
 QThread *audioThread();

@@ -1,19 +1,18 @@
 #include "soundserverprobe.h"
 
-#include <QMutex>
-
 #include <pulse/context.h>
 #include <pulse/mainloop.h>
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <mutex>
 
 namespace {
 
 std::atomic<bool> cancelled{false};
 // The loop of the question being asked, so that cancelling can wake it.
-QBasicMutex askingLock;
+std::mutex askingLock;
 pa_mainloop *askingLoop = nullptr;
 
 // Runs the loop until the context is ready, has failed, or the deadline has passed.
@@ -53,12 +52,12 @@ bool soundServerAnswers(QDeadlineTimer deadline)
     if (!loop)
         return false;
     {
-        const QMutexLocker locker(&askingLock);
+        const std::lock_guard<std::mutex> locker(askingLock);
         askingLoop = loop;
     }
     const bool ready = !cancelled && ask(loop, deadline);
     {
-        const QMutexLocker locker(&askingLock);
+        const std::lock_guard<std::mutex> locker(askingLock);
         askingLoop = nullptr;
     }
     pa_mainloop_free(loop);
@@ -68,7 +67,7 @@ bool soundServerAnswers(QDeadlineTimer deadline)
 void cancelSoundServerQuestions()
 {
     cancelled = true;
-    const QMutexLocker locker(&askingLock);
+    const std::lock_guard<std::mutex> locker(askingLock);
     if (askingLoop)
         pa_mainloop_wakeup(askingLoop);
 }

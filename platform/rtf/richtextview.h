@@ -8,9 +8,13 @@
 #include <functional>
 
 // The read-only, vertically scrolling viewer that shows one RTF document.
-// It has no caret: the keys scroll the view (arrows, Page Up/Down, Home, End)
-// and the mouse selects text to copy. Ctrl+wheel, Ctrl++ (Ctrl+=), Ctrl+- and
-// Ctrl+0 zoom the whole document, its explicit point sizes included.
+// While focused it shows a steady caret (it never blinks, so a focused viewer
+// costs nothing while the student reads) and a frame around the box: the arrows,
+// Page Up/Down, Home/End and Ctrl+Home/End move the caret and scroll the view
+// with it, Shift with them selects, and the mouse selects too; Ctrl+C copies.
+// A screen reader follows the caret, so a blind student reads line by line.
+// Ctrl+wheel, Ctrl++ (Ctrl+=), Ctrl+- and Ctrl+0 zoom the whole document, its
+// explicit point sizes included.
 class RichTextView : public QTextEdit
 {
     Q_OBJECT
@@ -36,13 +40,20 @@ public:
     void rewrite(const std::function<void(QTextDocument *)> &write);
 
 protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
 
 private:
     void stepZoom(int steps);
     bool zoomByKey(const QKeyEvent &event);
-    bool scrollByKey(const QKeyEvent &event);
+    bool moveCaretByKey(const QKeyEvent &event);
+    void moveCaretByPage(int direction, QTextCursor::MoveMode mode);
+    QRect caretRect() const;
 
     DocumentZoom m_zoom;
     int m_zoomPercent = 100;

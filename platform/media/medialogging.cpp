@@ -1,0 +1,3 @@
+#include "medialogging.h"
+
+Q_LOGGING_CATEGORY(lcMedia, "nihonshib.media", QtInfoMsg)
