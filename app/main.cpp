@@ -10,6 +10,7 @@ int main(int argc, char *argv[])
         return 1;
 
     ExamApplication app(argc, argv);
+    startup::toolkitStarted();
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
     // The menu entry's ID, so that docks and task switchers match the running
     // windows to the installed application (their WM_CLASS is the application name,

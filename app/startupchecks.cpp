@@ -1,8 +1,16 @@
 #include "startupchecks.h"
 
+#include "runtimefolder.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLibraryInfo>
+#include <QPluginLoader>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -10,8 +18,12 @@
 #include <fontconfig/fontconfig.h>
 #include <xcb/xcb.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -21,17 +33,16 @@ namespace startup {
 
 namespace {
 
+using namespace std::chrono_literals;
+
+// A server that takes the connection but says nothing is wedged; the toolkit
+// would wait on it for ever.
+constexpr std::chrono::milliseconds displayDeadline = 5s;
+
 void printUtf8(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-}
-
-bool isOwnPrivateFolder(const QByteArray &path)
-{
-    struct stat info {};
-    return lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid()
-        && (info.st_mode & 0777) == 0700;
 }
 
 bool isSocket(const QByteArray &path)
@@ -56,38 +67,82 @@ bool canConnectToSocket(const QByteArray &path)
 }
 
 // The value following "-name" or "--name" on the command line, as the toolkit reads it.
-QByteArray argumentValue(int argc, char *argv[], const char *name)
+QByteArray argumentValue(const QStringList &arguments, const char *name)
 {
-    for (int i = 1; i + 1 < argc; ++i) {
-        const char *argument = argv[i];
-        if (argument[0] != '-')
+    for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+        QStringView argument = arguments.at(i);
+        if (!argument.startsWith(QLatin1Char('-')))
             continue;
-        if (argument[1] == '-')
-            ++argument;
-        if (std::strcmp(argument + 1, name) == 0)
-            return QByteArray(argv[i + 1]);
+        argument = argument.sliced(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+        if (argument == QLatin1String(name))
+            return arguments.at(i + 1).toLocal8Bit();
     }
     return QByteArray();
 }
 
-bool xDisplayReachable(const QByteArray &displayName)
+QStringList argumentsOf(int argc, char *argv[])
 {
-    xcb_connection_t *connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
 }
 
-bool waylandDisplayReachable()
+enum class XAnswer { Connected, Refused, Silent };
+
+// xcb_connect waits as long as the server takes to answer, so it runs on a thread
+// of its own; past the deadline the thread is left to finish (or not) by itself
+// and drops whatever it gets.
+XAnswer connectToX(const QByteArray &displayName, std::chrono::milliseconds deadline,
+                   std::shared_ptr<void> *connection)
 {
-    QByteArray name = qgetenv("WAYLAND_DISPLAY");
+    struct Attempt
+    {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool abandoned = false;
+        xcb_connection_t *connection = nullptr;
+    };
+    const auto attempt = std::make_shared<Attempt>();
+    std::thread([attempt, displayName] {
+        xcb_connection_t *made = xcb_connect(displayName.constData(), nullptr);
+        const std::lock_guard lock(attempt->mutex);
+        if (attempt->abandoned) {
+            xcb_disconnect(made);
+            return;
+        }
+        attempt->connection = made;
+        attempt->done = true;
+        attempt->finished.notify_all();
+    }).detach();
+
+    std::unique_lock lock(attempt->mutex);
+    if (!attempt->finished.wait_for(lock, deadline, [&] { return attempt->done; })) {
+        attempt->abandoned = true;
+        return XAnswer::Silent;
+    }
+    xcb_connection_t *made = attempt->connection;
+    if (xcb_connection_has_error(made)) {
+        xcb_disconnect(made);
+        return XAnswer::Refused;
+    }
+    *connection = std::shared_ptr<void>(made, [](void *held) {
+        xcb_disconnect(static_cast<xcb_connection_t *>(held));
+    });
+    return XAnswer::Connected;
+}
+
+bool waylandDisplayReachable(const QProcessEnvironment &environment)
+{
+    QByteArray name = environment.value(QStringLiteral("WAYLAND_DISPLAY")).toLocal8Bit();
     if (name.isEmpty()) {
-        if (qgetenv("XDG_SESSION_TYPE") != "wayland")
+        if (environment.value(QStringLiteral("XDG_SESSION_TYPE")) != QLatin1String("wayland"))
             return false;
         name = "wayland-0";
     }
     if (!name.startsWith('/')) {
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray runtime = environment.value(QStringLiteral("XDG_RUNTIME_DIR")).toLocal8Bit();
         if (runtime.isEmpty())
             return false;
         name = runtime + '/' + name;
@@ -95,16 +150,53 @@ bool waylandDisplayReachable()
     return canConnectToSocket(name);
 }
 
-void reportNoDisplay(const QByteArray &displayName)
+// The folders the toolkit loads platform plugins from.
+QStringList platformPluginFolders(const QStringList &arguments, const QProcessEnvironment &environment)
 {
-    const QString shown = displayName.isEmpty() ? QStringLiteral("(なし / not set)") : QString::fromLocal8Bit(displayName);
-    printUtf8(QStringLiteral(
-                  "nihonshib: ウィンドウを開く画面がありません（X ディスプレイ %1 に接続できず、Wayland の画面もありません）。"
-                  "デスクトップの中で起動してください。\n"
-                  "nihonshib: there is no display to open the window on (cannot connect to the X display %1, "
-                  "and there is no Wayland display). Start the program from a desktop session.\n")
-                  .arg(shown));
+    QStringList folders;
+    const QByteArray given = argumentValue(arguments, "platformpluginpath");
+    if (!given.isEmpty())
+        folders += QString::fromLocal8Bit(given);
+    const QString platformPath = environment.value(QStringLiteral("QT_QPA_PLATFORM_PLUGIN_PATH"));
+    if (!platformPath.isEmpty())
+        folders += platformPath;
+    QStringList pluginPaths = environment.value(QStringLiteral("QT_PLUGIN_PATH"))
+                                  .split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    pluginPaths += QLibraryInfo::path(QLibraryInfo::PluginsPath);
+    pluginPaths += QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    for (const QString &path : std::as_const(pluginPaths))
+        folders += path + QStringLiteral("/platforms");
+    return folders;
 }
+
+QString shownDisplay(const QByteArray &displayName)
+{
+    return displayName.isEmpty() ? QStringLiteral("(なし / not set)") : QString::fromLocal8Bit(displayName);
+}
+
+// A toolkit that cannot start its windowing system ends the program with an
+// English message and an abort; while the application object is being made,
+// that ending is told in the program's words, with status 1.
+QtMessageHandler toolkitMessageHandler = nullptr;
+
+void reportToolkitFailure(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        if (toolkitMessageHandler)
+            toolkitMessageHandler(type, context, message);
+        else
+            printUtf8(qFormatLogMessage(type, context, message) + QLatin1Char('\n'));
+        return;
+    }
+    printUtf8(QStringLiteral("nihonshib: ウィンドウシステムを開始できませんでした（%1）。\n"
+                             "nihonshib: the windowing system could not be started (%1).\n")
+                  .arg(message.section(QLatin1Char('\n'), 0, 0)));
+    removeRuntimeFolder();
+    std::_Exit(1);
+}
+
+// Held from the display check until the toolkit has connected.
+std::shared_ptr<void> heldDisplayConnection;
 
 bool familyInstalled(const char *family)
 {
@@ -143,14 +235,7 @@ void keepSoundCookieUnwritten()
 
 void keepSessionClean()
 {
-    // A login whose environment lost XDG_RUNTIME_DIR still has its folder; without
-    // it the toolkit would make a folder of its own under /tmp.
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QByteArray loginFolder = "/run/user/" + QByteArray::number(geteuid());
-        if (isOwnPrivateFolder(loginFolder))
-            qputenv("XDG_RUNTIME_DIR", loginFolder);
-    }
-
+    provideRuntimeFolder();
     keepSoundCookieUnwritten();
 
     // With no address the D-Bus library tries the login's bus socket and then
@@ -202,35 +287,105 @@ void matchFontsForJapanese()
     qputenv("FC_LANG", "ja");
 }
 
-bool displayAvailable(int argc, char *argv[])
+DisplayCheck checkDisplay(const QStringList &arguments, const QProcessEnvironment &environment,
+                          const QStringList &installedPlatforms, std::chrono::milliseconds deadline)
 {
-    QByteArray platforms = argumentValue(argc, argv, "platform");
-    if (platforms.isEmpty())
-        platforms = qgetenv("QT_QPA_PLATFORM");
-    QByteArray displayName = argumentValue(argc, argv, "display");
-    if (displayName.isEmpty())
-        displayName = qgetenv("DISPLAY");
+    DisplayCheck check;
+    check.installedPlatforms = installedPlatforms;
+    check.platforms = argumentValue(arguments, "platform");
+    if (check.platforms.isEmpty())
+        check.platforms = environment.value(QStringLiteral("QT_QPA_PLATFORM")).toLocal8Bit();
+    check.displayName = argumentValue(arguments, "display");
+    if (check.displayName.isEmpty())
+        check.displayName = environment.value(QStringLiteral("DISPLAY")).toLocal8Bit();
 
     // With nothing named the toolkit tries X, or Wayland in a Wayland session.
-    QByteArrayList names = platforms.split(';');
-    if (platforms.isEmpty())
-        names = {"xcb", "wayland"};
-    for (const QByteArray &entry : std::as_const(names)) {
+    // Named ones are tried in order, skipping those no plugin answers to.
+    const bool named = !check.platforms.trimmed().isEmpty();
+    const QByteArrayList names = named ? check.platforms.split(';') : QByteArrayList{"xcb", "wayland"};
+    bool anyInstalled = !named;
+    for (const QByteArray &entry : names) {
         const qsizetype colon = entry.indexOf(':');
         const QByteArray name = (colon < 0 ? entry : entry.first(colon)).trimmed();
+        if (name.isEmpty() || (named && !installedPlatforms.contains(QString::fromLocal8Bit(name), Qt::CaseInsensitive)))
+            continue;
+        anyInstalled = true;
         if (name == "xcb") {
-            if (xDisplayReachable(displayName))
-                return true;
+            if (check.displayName.isEmpty())
+                continue;
+            switch (connectToX(check.displayName, deadline, &check.connection)) {
+            case XAnswer::Connected:
+                check.verdict = DisplayVerdict::Reachable;
+                return check;
+            case XAnswer::Silent:
+                check.verdict = DisplayVerdict::NotAnswering;
+                return check;
+            case XAnswer::Refused:
+                break;
+            }
         } else if (name.startsWith("wayland")) {
-            if (waylandDisplayReachable())
-                return true;
-        } else if (!name.isEmpty()) {
+            if (waylandDisplayReachable(environment)) {
+                check.verdict = DisplayVerdict::Reachable;
+                return check;
+            }
+        } else {
             // Off-screen, framebuffer, VNC and the like need no display to be reachable.
-            return true;
+            check.verdict = DisplayVerdict::NotNeeded;
+            return check;
         }
     }
-    reportNoDisplay(displayName);
-    return false;
+    check.verdict = anyInstalled ? DisplayVerdict::NoDisplay : DisplayVerdict::UnknownPlatform;
+    return check;
+}
+
+QStringList installedPlatforms(const QStringList &arguments, const QProcessEnvironment &environment)
+{
+    QStringList names;
+    for (const QString &folder : platformPluginFolders(arguments, environment)) {
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.so")}, QDir::Files);
+        for (const QString &file : files) {
+            const QJsonObject metaData = QPluginLoader(folder + QLatin1Char('/') + file).metaData();
+            for (const QJsonValue key : metaData.value(QLatin1String("MetaData")).toObject()
+                                            .value(QLatin1String("Keys")).toArray()) {
+                if (!names.contains(key.toString(), Qt::CaseInsensitive))
+                    names.append(key.toString());
+            }
+        }
+    }
+    return names;
+}
+
+QString displayFailureMessage(const DisplayCheck &check)
+{
+    const QString display = shownDisplay(check.displayName);
+    switch (check.verdict) {
+    case DisplayVerdict::Reachable:
+    case DisplayVerdict::NotNeeded:
+        break;
+    case DisplayVerdict::NoDisplay:
+        return QStringLiteral(
+                   "nihonshib: ウィンドウを開く画面がありません（X ディスプレイ %1 に接続できず、Wayland の画面もありません）。"
+                   "デスクトップの中で起動してください。\n"
+                   "nihonshib: there is no display to open the window on (cannot connect to the X display %1, "
+                   "and there is no Wayland display). Start the program from a desktop session.\n")
+            .arg(display);
+    case DisplayVerdict::NotAnswering:
+        return QStringLiteral("nihonshib: X ディスプレイ %1 は接続を受け付けましたが、%2 秒待っても応答しません。"
+                              "X サーバーを再起動してください。\n"
+                              "nihonshib: the X display %1 took the connection but did not answer within %2 seconds. "
+                              "Restart the X server.\n")
+            .arg(display)
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(displayDeadline).count());
+    case DisplayVerdict::UnknownPlatform: {
+        const QString names = check.installedPlatforms.join(QStringLiteral(", "));
+        return QStringLiteral("nihonshib: 画面の種類 %1（QT_QPA_PLATFORM または -platform）はありません。"
+                              "使える種類: %2\n"
+                              "nihonshib: there is no windowing platform %1 (QT_QPA_PLATFORM or -platform); "
+                              "available: %2\n")
+            .arg(QString::fromLocal8Bit(check.platforms), names);
+    }
+    }
+    return QString();
 }
 
 void warnAboutMissingFonts()
@@ -267,12 +422,33 @@ void warnAboutMissingFonts()
 bool prepare(int argc, char *argv[])
 {
     keepSessionClean();
+
+    const QStringList arguments = argumentsOf(argc, argv);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Plugins are only looked through when platforms are named: the default is always there.
+    const bool named = !argumentValue(arguments, "platform").isEmpty()
+                       || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    DisplayCheck check = checkDisplay(arguments, environment,
+                                      named ? installedPlatforms(arguments, environment) : QStringList(),
+                                      displayDeadline);
+    if (check.verdict != DisplayVerdict::Reachable && check.verdict != DisplayVerdict::NotNeeded) {
+        printUtf8(displayFailureMessage(check));
+        return false;
+    }
+    heldDisplayConnection = std::move(check.connection);
+    toolkitMessageHandler = qInstallMessageHandler(reportToolkitFailure);
+
+    // After the display check, so a program that cannot open a window says so at once.
     matchFontsForJapanese();
     keepFontCachesReadOnly();
-    if (!displayAvailable(argc, argv))
-        return false;
     warnAboutMissingFonts();
     return true;
+}
+
+void toolkitStarted()
+{
+    qInstallMessageHandler(toolkitMessageHandler);
+    heldDisplayConnection.reset();
 }
 
 } // namespace startup

@@ -10,17 +10,19 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
 measure_args=()
+floods_args=()
+only=
 while [ $# -gt 0 ]; do
     case "$1" in
         --build-dir) build=$2; shift 2 ;;
-        --only) measure_args+=(--only "$2"); shift 2 ;;
-        --quick) measure_args+=(--startup-runs 5 --cold-runs 1 --zoom-steps 6 --rtf-iterations 10 --countdown-seconds 10 --score-iterations 2000); shift ;;
+        --only) measure_args+=(--only "$2"); only=$2; shift 2 ;;
+        --quick) measure_args+=(--startup-runs 5 --cold-runs 1 --zoom-steps 6 --rtf-iterations 10 --countdown-seconds 10 --score-iterations 2000); floods_args=(--quick); shift ;;
         *) echo "usage: $0 [--build-dir DIR] [--quick] [--only PART]" >&2; exit 2 ;;
     esac
 done
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIHONSHIB_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 --target bench-startup bench-startup-empty bench-zoom bench-rtf bench-countdown bench-score nihonshib >/dev/null
+cmake --build "$build" -j2 --target bench-startup bench-startup-empty bench-zoom bench-rtf bench-countdown bench-score bench-verdict rtf-to-text nihonshib >/dev/null
 
 echo "# Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 echo "# Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -43,5 +45,9 @@ fi
 QT_QPA_PLATFORM=offscreen python3 "$root/bench/measure.py" --build-dir "$build" "${measure_args[@]}"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
     python3 "$root/bench/measure.py" --build-dir "$build" "${measure_args[@]}"
+if [ -z "$only" ]; then
+    QT_QPA_PLATFORM=offscreen "$build/bench/bench-verdict"
+    python3 "$root/bench/rtf_floods.py" "$build/tools/rtf-to-text" "${floods_args[@]}"
+fi
 echo
 echo "# Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,6 +1,30 @@
 #include "explanations.h"
 
 #include <QFile>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QSet>
+
+Q_LOGGING_CATEGORY(lcExam, "nihonshib.exam", QtWarningMsg)
+
+namespace {
+
+// The review goes on without the explanations it could not read; say why, once a source.
+Explanations warnedAbout(const QString &path, Explanations explanations)
+{
+    if (explanations.error.isEmpty())
+        return explanations;
+    static QMutex mutex;
+    static QSet<QString> warned;
+    const QMutexLocker locker(&mutex);
+    if (!warned.contains(path)) {
+        warned.insert(path);
+        qCWarning(lcExam).noquote() << "explanations of" << path << "not shown:" << explanations.error;
+    }
+    return explanations;
+}
+
+} // namespace
 
 const QStringList &eraNames()
 {
@@ -57,7 +81,7 @@ Explanations loadExplanations(const QString &path)
     if (!file.open(QIODevice::ReadOnly)) {
         Explanations result;
         result.error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return result;
+        return warnedAbout(path, result);
     }
-    return parseExplanations(file.readAll());
+    return warnedAbout(path, parseExplanations(file.readAll()));
 }

@@ -82,6 +82,7 @@ void TestRtfReader::decodesText_data()
     row("negative unicode above U+7FFF", R"(\u-32515?)", u"能"_s);
     row("surrogate pair", R"(\u-10179?\u-8704?)", u"\U0001F600"_s);
     row("fallback count restored by closing brace", R"({\uc2\u26085\'93\'fa}\u26412?)", u"日本"_s);
+    row("fallback count of a closed group skips nothing after it", R"({\uc2\u26085\'93\'fa}\u26412?xyz)", u"日本xyz"_s);
     row("closing brace ends a pending fallback", R"({\uc3\u26085 ab}c)", u"日c"_s);
     row("control word is one fallback character", R"(\u26085\b x)", u"日x"_s);
     row("control symbol is one fallback character", R"(\u26085\~x)", u"日x"_s);
@@ -115,6 +116,7 @@ void TestRtfReader::readsStructure_data()
         QTest::newRow(name) << japaneseDocument(body) << expected;
     };
     row("paragraph, line and tab", R"(a\par b\line c\tab d)", u"a\nb\nc\td"_s);
+    row("row ends a table row", R"(a\cell b\row c)", u"a\tb\nc"_s);
     row("CR and LF are not text", "a\r\nb\rc\nd", u"abcd"_s);
     row("one space ends a control word", R"(a\b0  b)", u"a b"_s);
     row("unknown control words ignored", R"(\foo\bar12 x\baz-3 y)", u"xy"_s);
@@ -176,6 +178,9 @@ void TestRtfReader::readsFormatting_data()
     row("size in half-points", R"({\fs21 x})", [](Look &l) { l.pointSize = 10.5; });
     row("plain resets", R"({\b\i\ul\cf2\fs40\f2\plain x})", [](Look &) {});
     row("gothic font", R"({\f2 x})", [](Look &l) { l.family = u"IPAGothic"_s; });
+    // Thousands of made-up names must not make thousands of formats.
+    row("font neither known nor installed", R"({\fonttbl{\f9\fnil NoSuchFontAnywhere;}}{\f9 x})",
+        [](Look &l) { l.family = u"IPAMincho"_s; });
     row("double-byte text in gothic", R"({\f2\fs32 \'95\\})", [](Look &l) {
         l.family = u"IPAGothic"_s;
         l.pointSize = 16.0;

@@ -37,6 +37,7 @@ private slots:
     void reproducesFaultFixtures();
     void readsLargeDocuments_data();
     void readsLargeDocuments();
+    void stopsAFloodOfParagraphs();
 };
 
 void TestRtfRobustness::reportsFaults_data()
@@ -187,6 +188,25 @@ void TestRtfRobustness::readsLargeDocuments()
     const rtf::ReadResult result = rtf::read(rtf, &document);
     QVERIFY2(result.ok(), qPrintable(result.message));
     QVERIFY(document.blockCount() > 10);
+}
+
+// A million paragraphs would cost the document gigabytes: the reader stops early,
+// keeps what it read, and says the rest is missing.
+void TestRtfRobustness::stopsAFloodOfParagraphs()
+{
+    const int paragraphs = 1000000;
+    QByteArray rtf = "{\\rtf1 ";
+    for (int i = 0; i < paragraphs; ++i)
+        rtf += "x\\par ";
+    rtf += "}";
+
+    rtf::ReadResult result;
+    const QString text = textOf(rtf, &result);
+    QCOMPARE(faultCodes(result.faults), faultCodes({rtf::Fault::TooLong}));
+    QVERIFY(result.message.contains(QLatin1String("the rest was not read")));
+    QVERIFY(text.size() > 1000);
+    QVERIFY(text.size() < 2 * paragraphs - 1);
+    QCOMPARE(text, QString(u"x\n"_s).repeated(text.size() / 2 + 1).left(text.size()));
 }
 
 QTEST_MAIN(TestRtfRobustness)

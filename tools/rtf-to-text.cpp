@@ -2,6 +2,7 @@
 // can be checked and compared without opening the program.
 
 #include "rtfreader.h"
+#include "runtimefolder.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -75,6 +76,7 @@ int main(int argc, char *argv[])
     // GUI application but no screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    startup::provideRuntimeFolder();
     QGuiApplication app(argc, argv);
 
     QStringList arguments = app.arguments().mid(1);

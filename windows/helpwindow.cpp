@@ -16,7 +16,8 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_helpView->setGeometry(twips(0, 0, 11895, 8655));
     // The document is longer than the window; see the exam window's booklet.
     m_helpView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_helpView->loadRtfFile(QStringLiteral(":/documents/help.rtf"));
+    const QString document = QStringLiteral(":/documents/help.rtf");
+    rtf::warnAboutFaults(document, m_helpView->loadRtfFile(document));
 
     setFocusProxy(m_helpView);
     m_helpView->setFocus();

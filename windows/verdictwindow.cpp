@@ -3,6 +3,7 @@
 #include "richtextview.h"
 #include "windowlayout.h"
 
+#include <QApplication>
 #include <QLabel>
 
 namespace {
@@ -43,10 +44,21 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
 {
     const Verdict &verdict = verdicts[qBound(1, band, 6) - 1];
     setUpSecondaryWindow(this, QStringLiteral("frm合格ライン%1").arg(band), QStringLiteral("合格ライン"));
+    // One palette for all verdict windows, registered for the class. A palette set on
+    // each window would be a new one each time, reaching the viewer's scroll bars, and
+    // the style caches their pictures per palette: every window opened would add
+    // pictures to the cache that no later window uses.
+    static const bool paletteRegistered = [] {
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::Window, windowColour);
+        // Nothing marked as set: each window and its children then share this very
+        // palette rather than each getting a copy of it.
+        palette.setResolveMask(0);
+        QApplication::setPalette(palette, VerdictWindow::staticMetaObject.className());
+        return true;
+    }();
+    Q_UNUSED(paletteRegistered)
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, windowColour);
-    setPalette(palette);
 
     m_passLineView = new RichTextView(this);
     m_passLineView->setObjectName(QStringLiteral("RichTextBox1"));
@@ -55,7 +67,8 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
     // The table is several times longer than its box; see the exam window's booklet.
     m_passLineView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_passLineView->setFont(gothicFont(9, false));
-    m_passLineView->loadRtfFile(QStringLiteral(":/documents/passlines.rtf"));
+    const QString document = QStringLiteral(":/documents/passlines.rtf");
+    rtf::warnAboutFaults(document, m_passLineView->loadRtfFile(document));
 
     m_passRateLabel = makeLabel(this, QStringLiteral("Label1"), QString::fromUtf8(verdict.passRate),
                          twips(verdict.passRateLeft, 120, verdict.passRateWidth, 375),

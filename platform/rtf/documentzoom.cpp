@@ -96,7 +96,9 @@ QTextCharFormat DocumentZoom::scaled(QTextCharFormat format, qreal factor) const
     } else {
         const qreal own = format.hasProperty(QTextFormat::FontPointSize) ? format.fontPointSize()
                                                                         : m_defaultPointSize;
-        format.setFontPointSize(own * factor);
+        // Without any font the default may have no size at all: such text keeps its own.
+        if (own > 0)
+            format.setFontPointSize(own * factor);
     }
     return format;
 }

@@ -180,6 +180,15 @@ QString familyFor(const QString &documentFontName, Kind kind)
     return family;
 }
 
+QString installedFamilyFor(const QString &documentFontName, Kind kind)
+{
+    const QString family = familyFor(documentFontName, kind);
+    // Without a font database every answer stands: nothing can be checked.
+    if (qGuiApp && !isInstalled(family))
+        return QString();
+    return family;
+}
+
 void installSubstitutions()
 {
     static bool installed = false;

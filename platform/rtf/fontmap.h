@@ -23,6 +23,13 @@ QString familyFor(const QString &documentFontName);
 // an installed family of the given kind.
 QString familyFor(const QString &documentFontName, Kind kind);
 
+// The family a document's font table entry is shown in, as above, or an empty
+// string for a name that is neither known here nor installed: its text takes the
+// document's fallback face, as font matching would substitute one anyway. So a
+// table of thousands of made-up names yields no more families than are installed,
+// and the document no more formats that differ only by family.
+QString installedFamilyFor(const QString &documentFontName, Kind kind);
+
 // Registers the same mapping with QFont, so widgets that ask for "ＭＳ ゴシック"
 // get the Japanese gothic font. Call once after QApplication exists.
 void installSubstitutions();

@@ -2,9 +2,11 @@
 
 #include "fontmap.h"
 
-#include <QHash>
 #include <QTextCharFormat>
 #include <QTextOption>
+
+#include <string_view>
+#include <unordered_map>
 
 namespace rtf::detail {
 
@@ -95,19 +97,23 @@ constexpr Entry paragraphWords[] = {
     {"tqdec", Word::TabType, QTextOption::DelimiterTab}, {"tx", Word::TabStop},
 };
 
-template <size_t count>
-void insertAll(QHash<QByteArray, WordInfo> &table, const Entry (&entries)[count])
+// Looked up once per control word: a document of nothing but control words has
+// millions, so the hash is the standard library's plain one, not a seeded one.
+using WordTable = std::unordered_map<std::string_view, WordInfo>;
+
+template<std::size_t count>
+void insertAll(WordTable &table, const Entry (&entries)[count])
 {
     for (const Entry &entry : entries)
-        table.insert(entry.name, {entry.word, entry.value});
+        table.insert_or_assign(entry.name, WordInfo{entry.word, entry.value});
 }
 
-const QHash<QByteArray, WordInfo> &wordTable()
+const WordTable &wordTable()
 {
-    static const QHash<QByteArray, WordInfo> table = [] {
-        QHash<QByteArray, WordInfo> t;
+    static const WordTable table = [] {
+        WordTable t;
         for (const char *name : skippedDestinations)
-            t.insert(name, {Word::Skip, 0});
+            t.insert_or_assign(name, WordInfo{Word::Skip, 0});
         insertAll(t, documentWords);
         insertAll(t, textWords);
         insertAll(t, characterWords);
@@ -121,8 +127,9 @@ const QHash<QByteArray, WordInfo> &wordTable()
 
 WordInfo controlWord(QByteArrayView name)
 {
-    const auto found = wordTable().constFind(QByteArray::fromRawData(name.data(), name.size()));
-    return found == wordTable().constEnd() ? WordInfo{} : *found;
+    const WordTable &table = wordTable();
+    const auto found = table.find(std::string_view(name.data(), size_t(name.size())));
+    return found == table.end() ? WordInfo{} : found->second;
 }
 
 } // namespace rtf::detail

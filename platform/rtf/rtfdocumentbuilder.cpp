@@ -148,6 +148,8 @@ void DocumentBuilder::finish()
         reportFault(Fault::Truncated);
     flushBytes();
     m_writer.finish(state().para, m_defaultTabTwips);
+    if (m_writer.leftTextOut())
+        reportFault(Fault::TooLong);
 }
 
 // The characters after \uN that stand in for it in readers without Unicode.
@@ -262,7 +264,7 @@ void DocumentBuilder::breakParagraph()
 void DocumentBuilder::breakText(QChar character)
 {
     if (state().destination == Destination::Body)
-        m_writer.appendText(QString(character), state().chars);
+        m_writer.appendText(QStringView(&character, 1), state().chars);
 }
 
 void DocumentBuilder::flushBytes()
@@ -275,16 +277,16 @@ void DocumentBuilder::appendUnicode(char16_t character)
 {
     // The colour table reads only the semicolons written as plain text.
     if (state().destination != Destination::ColorTable)
-        sendText(QString(QChar(character)));
+        sendText(QStringView(&character, 1));
 }
 
-void DocumentBuilder::sendText(const QString &text)
+void DocumentBuilder::sendText(QStringView text)
 {
     const GroupState &s = state();
     if (s.destination == Destination::Body)
         m_writer.appendText(text, s.chars);
     else
-        m_destinations.addText(s.destination, text);
+        m_destinations.addText(s.destination, text.toString());
 }
 
 } // namespace rtf::detail

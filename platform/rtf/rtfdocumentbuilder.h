@@ -35,6 +35,7 @@ public:
     void dispatchText(QByteArrayView bytes) override;
     void reportFault(Fault fault) override;
     bool isLeadByte(uchar byte) const override;
+    bool wantsMore() const override { return !m_writer.leftTextOut(); }
 
     // After the tokenizer has run: writes what is still held and ends the last paragraph.
     void finish();
@@ -58,7 +59,7 @@ private:
     // Text on its way to the group's destination.
     void flushBytes();
     void appendUnicode(char16_t character);
-    void sendText(const QString &text);
+    void sendText(QStringView text);
 
     std::vector<GroupState> m_states;
     int m_overflowDepth = 0;

@@ -16,24 +16,38 @@ DocumentWriter::DocumentWriter(QTextDocument *document, const Destinations &tabl
         m_dotsPerInch = qGuiApp->primaryScreen()->logicalDotsPerInchY();
 }
 
-void DocumentWriter::appendText(const QString &text, const CharProps &chars)
+void DocumentWriter::appendText(QStringView text, const CharProps &chars)
 {
     if (chars.hidden || text.isEmpty())
         return;
     if (!m_run.isEmpty() && m_runProps != chars)
         flushRun();
-    if (m_run.isEmpty())
+    if (m_run.isEmpty()) {
+        if (isFull())
+            return;
         m_runProps = chars;
+    }
     m_run += text;
 }
 
 void DocumentWriter::paragraph(const ParaProps &para, const CharProps &chars)
 {
     flushRun();
+    if (isFull())
+        return;
+    ++m_pieces;
     const QTextBlockFormat format = blockFormatFor(para);
     m_cursor.setBlockFormat(format);
     m_cursor.insertBlock(format, charFormatFor(chars));
     m_endsWithParagraph = true;
+}
+
+bool DocumentWriter::isFull()
+{
+    if (m_pieces < maxPieces)
+        return false;
+    m_leftTextOut = true;
+    return true;
 }
 
 void DocumentWriter::finish(const ParaProps &para, int defaultTabTwips)
@@ -64,6 +78,7 @@ void DocumentWriter::flushRun()
         }
     }
     m_cursor.insertText(m_run, charFormatFor(m_runProps));
+    ++m_pieces;
     m_run.clear();
     m_endsWithParagraph = false;
 }

@@ -26,12 +26,16 @@ public:
     qreal pixels(int twips) const { return twips * m_dotsPerInch / 1440.0; }
 
     // Hidden text is dropped.
-    void appendText(const QString &text, const CharProps &chars);
+    void appendText(QStringView text, const CharProps &chars);
     void paragraph(const ParaProps &para, const CharProps &chars);
     // After the last token: writes the run still held and ends the last paragraph.
     void finish(const ParaProps &para, int defaultTabTwips);
+    // Whether text was left out because the document already held maxPieces
+    // paragraphs and runs.
+    bool leftTextOut() const { return m_leftTextOut; }
 
 private:
+    bool isFull();
     void flushRun();
     void endLastParagraph(const ParaProps &para);
     QTextCharFormat charFormatFor(const CharProps &props);
@@ -45,6 +49,8 @@ private:
     QString m_run;
     CharProps m_runProps;
     bool m_endsWithParagraph = false;
+    int m_pieces = 0;
+    bool m_leftTextOut = false;
 
     bool m_formatCached = false;
     CharProps m_cachedProps;

@@ -3,9 +3,14 @@
 #include "rtfdocumentbuilder.h"
 #include "rtftokenizer.h"
 
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+Q_LOGGING_CATEGORY(lcRtf, "nihonshib.rtf", QtWarningMsg)
 
 namespace rtf {
 
@@ -77,8 +82,24 @@ QString describe(Fault fault)
         return QStringLiteral("The document has a \\' escape without two hex digits.");
     case Fault::Unreadable:
         return QStringLiteral("The document could not be read.");
+    case Fault::TooLong:
+        return QStringLiteral("The document has more than %1 paragraphs and runs of text; the rest was not read.")
+            .arg(detail::maxPieces);
     }
     return QString();
+}
+
+void warnAboutFaults(const QString &documentName, const ReadResult &result)
+{
+    if (result.ok())
+        return;
+    static QMutex mutex;
+    static QSet<QString> warned;
+    const QMutexLocker locker(&mutex);
+    if (warned.contains(documentName))
+        return;
+    warned.insert(documentName);
+    qCWarning(lcRtf).noquote() << documentName << result.message;
 }
 
 QString plainText(const QTextDocument *document)

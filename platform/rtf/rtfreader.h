@@ -19,6 +19,7 @@ enum class Fault {
     BadParameter,       // a numeric parameter out of range
     BadHexEscape,       // \' not followed by two hex digits
     Unreadable,         // the file could not be opened or read: nothing was read
+    TooLong,            // more paragraphs and runs than the reader writes: the rest was not read
 };
 
 struct ReadResult {
@@ -34,6 +35,10 @@ ReadResult read(const QByteArray &bytes, QTextDocument *document);
 
 // A sentence for people describing one fault.
 QString describe(Fault fault);
+
+// For windows that show whatever a document yields: a warning (category
+// nihonshib.rtf) when it did not read cleanly, once per document name.
+void warnAboutFaults(const QString &documentName, const ReadResult &result);
 
 // The document as the viewer shows it, as plain text: paragraphs and line
 // breaks as \n, tabs as \t, no newline after the last paragraph.

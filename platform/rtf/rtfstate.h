@@ -11,6 +11,10 @@ namespace rtf::detail {
 // Deeper groups are still tokenized but share the state of the deepest one
 // followed, so hostile nesting costs no memory.
 inline constexpr int maxDepth = 256;
+// Each paragraph and each run of text in one format costs the document a block
+// or a fragment, some hundred bytes: a file of nothing but \par would otherwise
+// take gigabytes. The longest document the program shows has a few thousand.
+inline constexpr int maxPieces = 100000;
 inline constexpr int defaultFontSize = 24;     // half-points, as \fs counts
 inline constexpr int defaultTabTwips = 720;
 

@@ -47,7 +47,7 @@ void FontTable::commitEntry()
         fonts::Kind kind = m_entry.kind;
         if (m_entry.charset == 128)
             kind = kind == fonts::Kind::Serif ? fonts::Kind::JapaneseMincho : fonts::Kind::JapaneseGothic;
-        m_entry.family = fonts::familyFor(m_entry.name, kind);
+        m_entry.family = fonts::installedFamilyFor(m_entry.name, kind);
         m_fonts.insert(m_id, m_entry);
     }
     m_id = -1;

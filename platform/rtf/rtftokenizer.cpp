@@ -33,6 +33,8 @@ void Tokenizer::run(QByteArrayView input)
     m_depth = 0;
 
     while (!atEnd()) {
+        if (!m_listener.wantsMore())
+            return;
         const uchar c = peek();
         if (c == '{') {
             ++m_pos;

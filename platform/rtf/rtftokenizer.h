@@ -27,6 +27,9 @@ public:
     // force; the tokenizer then takes the byte after it as its trail byte,
     // whatever it is.
     virtual bool isLeadByte(uchar byte) const = 0;
+
+    // False once the listener takes nothing more: the rest of the input is not read.
+    virtual bool wantsMore() const { return true; }
 };
 
 // Splits RTF bytes into groups, control words, control symbols and text.

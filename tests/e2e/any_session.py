@@ -8,13 +8,17 @@ session <program> <out>: a fresh user with no session bus under Xvfb, quit by �
     Nor does a cache appear when fontconfig finds font folders without one.
 locales <program> <out>: the exam window, its ゲーム menu, a verdict and the help window
     under LANG=C, en_US.UTF-8 and ja_JP.UTF-8 are identical pixel for pixel.
-refusals <program> <out>: no display gives status 1 and one message in Japanese and
-    English; no IPA fonts gives one warning naming them and their packages, and a run.
+    Without XDG_RUNTIME_DIR, the private runtime folder is gone when the program ends.
+refusals <program> <out>: no display, an X server that never answers (within 6 s) and an
+    unknown platform give status 1 and one message in Japanese and English; no IPA fonts
+    gives one warning naming them and their packages, and a run.
 tool <rtf-to-text> <out>: /dev/zero, a FIFO with no writer, a folder and a file over
-    64 MiB are refused with status 1 and a message, without blocking.
+    64 MiB are refused with status 1 and a message, without blocking; without
+    XDG_RUNTIME_DIR it leaves nothing in TMPDIR.
 """
 
 import os
+import socket
 import subprocess
 import sys
 import tempfile
@@ -82,6 +86,31 @@ def session(program, display, out_dir, scratch):
         os.kill(pid, 15)
     if left or written or process.returncode:
         raise Failure("processes left %s, files written %s, status %d" % (left, written, process.returncode))
+
+    # No runtime folder named, as in a session without a login manager: the toolkit's
+    # folder would stay in TMPDIR; the program's own private one goes when it ends.
+    env_without = {k: v for k, v in env.items() if k != "XDG_RUNTIME_DIR"}
+    before = snapshot(scratch)
+    process = start(program, env_without, out_dir, "no-runtime-folder")
+    try:
+        exam = wait_for("the exam window", screen.windows, 30)[0]
+        private = [os.path.join(env["TMPDIR"], name) for name in os.listdir(env["TMPDIR"])]
+        modes = [oct(os.stat(path).st_mode & 0o777) for path in private]
+        log("no runtime folder named: while running, TMPDIR holds %s %s" % (private, modes))
+        if not os.path.isdir("/run/user/%d" % os.getuid()) and modes != ["0o700"]:
+            raise Failure("while running without a runtime folder, TMPDIR holds %s %s" % (private, modes))
+        screen.focus(exam)
+        screen.keys("alt+g")
+        time.sleep(0.5)
+        screen.keys("q")
+        process.wait(timeout=10)
+    finally:
+        stop(process)
+    # The folder made and removed changes TMPDIR's own time, nothing else.
+    written = [w for w in differences(before, snapshot(scratch)) if w != "changed: tmp"] + os.listdir(env["TMPDIR"])
+    log("no runtime folder named: status %d, left %s" % (process.returncode, written))
+    if written or process.returncode:
+        raise Failure("without a runtime folder: status %d, left %s" % (process.returncode, written))
 
     # Font folders without a cache: fontconfig would write one into a per-user folder.
     config = os.path.join(scratch, "uncached.conf")
@@ -158,6 +187,22 @@ def run(args, env, **kwargs):
     return result
 
 
+def silent_x_display():
+    """A display number whose socket takes connections and never answers, as a wedged X server's."""
+    for number in range(700, 1000):
+        if os.path.exists("/tmp/.X11-unix/X%d" % number):
+            continue
+        listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            listener.bind("\0/tmp/.X11-unix/X%d" % number)
+        except OSError:
+            listener.close()
+            continue
+        listener.listen(8)
+        return listener, ":%d" % number
+    raise Failure("no free display number")
+
+
 def refusals(program, out_dir, scratch):
     env = fresh_env(scratch)
     env.pop("DISPLAY", None)
@@ -166,6 +211,21 @@ def refusals(program, out_dir, scratch):
         if result.returncode != 1 or not all(result.stderr.count(t) == 1 for t in (
                 "ウィンドウを開く画面がありません", "there is no display to open the window on")):
             raise Failure("no display: status %d, %r" % (result.returncode, result.stderr))
+    listener, display = silent_x_display()
+    try:
+        began = time.monotonic()
+        result = run([program], dict(env, DISPLAY=display))
+        seconds = time.monotonic() - began
+    finally:
+        listener.close()
+    log("silent X display: %.1f s" % seconds)
+    if result.returncode != 1 or seconds > 6 or not all(result.stderr.count(t) == 1 for t in (
+            "応答しません", "did not answer within 5 seconds")):
+        raise Failure("silent X display: status %d after %.1f s, %r" % (result.returncode, seconds, result.stderr))
+    result = run([program], dict(env, QT_QPA_PLATFORM="nosuchplatform"))
+    if result.returncode != 1 or not all(result.stderr.count(t) == 1 for t in (
+            "画面の種類 nosuchplatform", "there is no windowing platform nosuchplatform")):
+        raise Failure("unknown platform: status %d, %r" % (result.returncode, result.stderr))
     config = os.path.join(scratch, "no-ipa.conf")
     with open(config, "w") as f:
         f.write("<fontconfig><dir>/usr/share/fonts/truetype/dejavu</dir></fontconfig>\n")
@@ -191,6 +251,13 @@ def tool(rtf_to_text, out_dir, scratch):
         result = run([rtf_to_text, path], env)
         if result.returncode != 1 or why not in result.stderr or result.stdout:
             raise Failure("rtf-to-text %s: status %d, %r" % (path, result.returncode, result.stderr))
+    # No runtime folder named: none is left in TMPDIR.
+    tmp = os.path.join(scratch, "tmp")
+    os.mkdir(tmp)
+    document = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "documents", "help.rtf")
+    result = run([rtf_to_text, document], dict({k: v for k, v in env.items() if k != "XDG_RUNTIME_DIR"}, TMPDIR=tmp))
+    if result.returncode != 0 or os.listdir(tmp):
+        raise Failure("rtf-to-text without a runtime folder: status %d, left %s" % (result.returncode, os.listdir(tmp)))
 
 
 def main():
