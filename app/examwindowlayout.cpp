@@ -7,6 +7,7 @@
 #include "mediacontrol.h"
 #include "runtimeerror.h"
 #include "richtextview.h"
+#include "rtfreader.h"
 #include "tabcontrol.h"
 #include "windowlayout.h"
 
@@ -130,7 +131,8 @@ void ExamWindow::buildBooklet(QWidget *client)
     // The booklet is many times longer than its box: with the scroll bar there from
     // the start, the document is laid out once, at its final width.
     m_bookletView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_bookletView->loadRtfFile(QStringLiteral(":/documents/booklet.rtf"));
+    const QString booklet = QStringLiteral(":/documents/booklet.rtf");
+    rtf::warnAboutFaults(booklet, m_bookletView->loadRtfFile(booklet));
 
     const int figurePage = m_bookletTabs->addPage(QStringLiteral("図１"));
     m_figure = new QLabel(m_bookletTabs->page(figurePage));
