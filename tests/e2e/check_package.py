@@ -556,6 +556,22 @@ def cpack_route(tree, epoch):
     return build
 
 
+
+def check_built_package(deb, architecture, source_dir, scratch, label, root_name, debug_package=None):
+    """What every route's package is held to: its control fields, the installed layout,
+    a hardened and stripped program, its debug symbols when a route makes them, and
+    lintian's pedantic verdict."""
+    maintainer = check_control(deb, architecture)
+    root = os.path.join(scratch, root_name)
+    unpack(deb, root)
+    check_layout(os.path.join(root, "usr"), source_dir, maintainer, label, scratch)
+    program = os.path.join(root, "usr", "lib", "nihonshib", "nihonshib")
+    check_hardening(program, label)
+    check_stripped(program, label)
+    if debug_package:
+        check_debug_symbols(debug_package, program, scratch)
+    judge_package(deb, root, maintainer, pedantic=True, debug_package=debug_package)
+
 def check_compile_flags(tree, build):
     """Every compile line of the program carries Debian's flags."""
     env = dict(build_environment(), DEB_BUILD_MAINT_OPTIONS=HARDENING)
@@ -597,14 +613,7 @@ def check_cpack_builds(source_dir, files, scratch, architecture):
     print("byte-identical from both clones: %s (%d bytes)" % (os.path.basename(deb), os.path.getsize(deb)))
 
     check_compile_flags(trees[0], os.path.join(trees[0], "build"))
-    maintainer = check_control(deb, architecture)
-    root = os.path.join(scratch, "cpack-root")
-    unpack(deb, root)
-    check_layout(os.path.join(root, "usr"), source_dir, maintainer, "CPack package", scratch)
-    program = os.path.join(root, "usr", "lib", "nihonshib", "nihonshib")
-    check_hardening(program, "CPack package")
-    check_stripped(program, "CPack package")
-    judge_package(deb, root, maintainer, pedantic=True)
+    check_built_package(deb, architecture, source_dir, scratch, "CPack package", "cpack-root")
 
 
 def check_debian_texts(tree):
@@ -652,15 +661,8 @@ def check_debian_build(source_dir, files, scratch, architecture):
     if made != wanted:
         raise Failure("dpkg-buildpackage made %s, not %s" % (made, wanted))
     ddeb, deb = (os.path.join(parent, name) for name in wanted)
-    maintainer = check_control(deb, architecture)
-    root = os.path.join(scratch, "debian-root")
-    unpack(deb, root)
-    check_layout(os.path.join(root, "usr"), source_dir, maintainer, "dpkg-buildpackage package", scratch)
-    program = os.path.join(root, "usr", "lib", "nihonshib", "nihonshib")
-    check_hardening(program, "dpkg-buildpackage package")
-    check_stripped(program, "dpkg-buildpackage package")
-    check_debug_symbols(ddeb, program, scratch)
-    judge_package(deb, root, maintainer, pedantic=True, debug_package=ddeb)
+    check_built_package(deb, architecture, source_dir, scratch, "dpkg-buildpackage package", "debian-root",
+                        debug_package=ddeb)
 
 
 def check_builds(source_dir, scratch):
