@@ -482,8 +482,14 @@ void TestRichTextView::loadsFiles()
     QFETCH(int, fault);
     QFETCH(QString, firstLine);
 
+    // A document that does not read cleanly is logged under its path, once however often it is loaded.
+    const QRegularExpression mentionsPath(QRegularExpression::escape(path));
+    if (fault >= 0)
+        QTest::ignoreMessage(QtWarningMsg, mentionsPath);
+    QTest::failOnWarning(mentionsPath);
     RichTextView view;
     const rtf::ReadResult result = view.loadRtfFile(path);
+    view.loadRtfFile(path);
     QCOMPARE(result.isRtf, isRtf);
     QCOMPARE(result.faults.isEmpty(), fault < 0);
     if (fault >= 0) {

@@ -68,7 +68,7 @@ VerdictWindow::VerdictWindow(int band, QWidget *parent)
     m_passLineView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_passLineView->setFont(gothicFont(9, false));
     const QString document = QStringLiteral(":/documents/passlines.rtf");
-    rtf::warnAboutFaults(document, m_passLineView->loadRtfFile(document));
+    m_passLineView->loadRtfFile(document);
 
     m_passRateLabel = makeLabel(this, QStringLiteral("Label1"), QString::fromUtf8(verdict.passRate),
                          twips(verdict.passRateLeft, 120, verdict.passRateWidth, 375),

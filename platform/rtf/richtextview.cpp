@@ -104,16 +104,18 @@ rtf::ReadResult RichTextView::loadRtf(const QByteArray &bytes)
 rtf::ReadResult RichTextView::loadRtfFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    rtf::ReadResult result;
+    if (file.open(QIODevice::ReadOnly)) {
+        result = loadRtf(file.readAll());
+    } else {
         m_zoom.forget();
         document()->clear();
-        rtf::ReadResult result;
         result.faults = {rtf::Fault::Unreadable};
         result.message = QStringLiteral("%1 (%2: %3)")
                              .arg(rtf::describe(rtf::Fault::Unreadable), path, file.errorString());
-        return result;
     }
-    return loadRtf(file.readAll());
+    rtf::warnAboutFaults(path, result);
+    return result;
 }
 
 void RichTextView::setZoomPercent(int percent)

@@ -27,7 +27,8 @@ public:
 
     // Shows the document, scrolled to the top, at the current zoom.
     rtf::ReadResult loadRtf(const QByteArray &bytes);
-    // Reads a file or a resource (":/documents/booklet.rtf") and shows it.
+    // Reads a file or a resource (":/documents/booklet.rtf") and shows it; a document
+    // that does not read cleanly is logged once under its path.
     rtf::ReadResult loadRtfFile(const QString &path);
 
     // 100 shows the document's own sizes.
