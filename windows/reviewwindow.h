@@ -45,6 +45,7 @@ protected:
 private:
     void onPrintTriggered();
     void showQuestion(int question);
+    int linkAtCaret() const;
 
     QStackedLayout *m_pages = nullptr;
     QLabel *m_noticeLabel = nullptr;
