@@ -1,0 +1,108 @@
+#include "soundmodule.h"
+
+#include "medialogging.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <mutex>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::mutex loadingLock;
+std::atomic<const SoundModule *> loaded{nullptr};
+
+struct FileDescriptor
+{
+    int fd = -1;
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+template<typename T>
+bool readAt(int fd, off_t offset, T *value)
+{
+    return ::pread(fd, value, sizeof(T), offset) == ssize_t(sizeof(T));
+}
+
+// Whether the file holds every part of itself that the loader maps. The loader maps a
+// library cut short (a copy that did not finish) past the file's end all the same, and
+// the first touch of the missing part ends the process with SIGBUS instead of failing
+// the load. What the loader checks itself (the header, the kind of file) is left to it.
+bool holdsAllItMaps(const QString &path)
+{
+    // Non-blocking, so that a pipe of that name cannot keep us waiting.
+    const FileDescriptor file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat status {};
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return true;
+    ElfW(Ehdr) header{};
+    if (!readAt(file.fd, 0, &header) || header.e_phentsize != sizeof(ElfW(Phdr)))
+        return true;
+    const auto size = quint64(status.st_size);
+    if (header.e_phoff > size || header.e_phnum > (size - header.e_phoff) / sizeof(ElfW(Phdr)))
+        return false;
+    for (quint64 i = 0; i < header.e_phnum; ++i) {
+        ElfW(Phdr) segment{};
+        if (!readAt(file.fd, off_t(header.e_phoff + i * sizeof(ElfW(Phdr))), &segment))
+            return false;
+        if (segment.p_type == PT_LOAD && (segment.p_offset > size || segment.p_filesz > size - segment.p_offset))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const SoundModule *soundModule(QString *error)
+{
+    Q_ASSERT_X(!QCoreApplication::instance() || QThread::currentThread() != QCoreApplication::instance()->thread(),
+               "soundModule", "the sound module is loaded away from the user-interface thread");
+    const std::lock_guard<std::mutex> locker(loadingLock);
+    if (const SoundModule *module = loaded.load(std::memory_order_acquire))
+        return module;
+
+    // The folder the program's file really lies in, as the system found it to start it.
+    const QString folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    if (folder.isEmpty()) {
+        *error = QStringLiteral("音声モジュールを読み込めません: プログラムのフォルダーがわかりません");
+        return nullptr;
+    }
+    const QString path = folder + QLatin1Char('/') + QLatin1String(NIHONSHIB_SOUND_MODULE_FILE);
+    if (!holdsAllItMaps(path)) {
+        *error = QStringLiteral("音声モジュール %1 は途中で切れています").arg(path);
+        return nullptr;
+    }
+    // Every symbol bound now, so a module that does not fit fails here rather than later.
+    void *handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        *error = QStringLiteral("音声モジュールを読み込めません: %1").arg(QString::fromLocal8Bit(::dlerror()));
+        return nullptr;
+    }
+    const auto entry = reinterpret_cast<SoundModuleEntry>(::dlsym(handle, QT_STRINGIFY(NIHONSHIB_SOUND_MODULE_ENTRY)));
+    const SoundModule *module = entry ? entry() : nullptr;
+    if (!module) {
+        ::dlclose(handle);
+        *error = QStringLiteral("%1 はこのプログラムの音声モジュールではありません").arg(path);
+        return nullptr;
+    }
+    qCDebug(lcMedia) << "loaded the sound module" << path;
+    loaded.store(module, std::memory_order_release);
+    return module;
+}
+
+const SoundModule *loadedSoundModule()
+{
+    return loaded.load(std::memory_order_acquire);
+}
