@@ -1,7 +1,7 @@
 # Installation and the Debian package.
 #
 # The program looks for the time-up sound and its sound module beside itself, so the
-# executable, Zikan.wav and nihonshib-sound.so share a folder of their own,
+# executable, Zikan.wav and modules/nihonshib-sound.so share a folder of their own,
 # lib/nihonshib, the module's only place; bin/nihonshib is a relative
 # symbolic link to it (the program finds its folder through /proc/self/exe, which
 # sees through the link).
@@ -32,15 +32,15 @@ endif()
 set_target_properties(nihonshib PROPERTIES INSTALL_RPATH "")
 install(TARGETS nihonshib RUNTIME DESTINATION ${NIHONSHIB_PROGRAM_DIR})
 # A module is loaded, not run: read-only, as Debian wants shared objects.
-install(TARGETS nihonshib-sound LIBRARY DESTINATION ${NIHONSHIB_PROGRAM_DIR}
+install(TARGETS nihonshib-sound LIBRARY DESTINATION ${NIHONSHIB_PROGRAM_DIR}/${NIHONSHIB_SOUND_MODULE_DIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 # The compilers' version strings (.comment) are of no use on a user's machine, and
 # Debian's own strip drops them too.
 find_program(NIHONSHIB_OBJCOPY NAMES objcopy HINTS ${CMAKE_OBJCOPY})
 if(NIHONSHIB_OBJCOPY)
-    foreach(binary IN ITEMS nihonshib nihonshib-sound)
+    foreach(binary IN ITEMS $<TARGET_FILE_NAME:nihonshib> ${NIHONSHIB_SOUND_MODULE_DIR}/$<TARGET_FILE_NAME:nihonshib-sound>)
         install(CODE "execute_process(COMMAND \"${NIHONSHIB_OBJCOPY}\" --remove-section=.comment
-            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${NIHONSHIB_PROGRAM_DIR}/$<TARGET_FILE_NAME:${binary}>\"
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${NIHONSHIB_PROGRAM_DIR}/${binary}\"
             COMMAND_ERROR_IS_FATAL ANY)")
     endforeach()
 endif()

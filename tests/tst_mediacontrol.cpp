@@ -639,7 +639,7 @@ void tst_MediaControl::withoutTheSoundModule_data()
     // The module this test was built with, changed by change.
     const auto builtModule = [](std::function<QByteArray(QByteArray)> change) {
         return FileMaker([change](const QString &path) {
-            QFile built(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(NIHONSHIB_SOUND_MODULE_FILE)));
+            QFile built(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(NIHONSHIB_SOUND_MODULE)));
             const QByteArray changed = built.open(QIODevice::ReadOnly) ? change(built.readAll()) : QByteArray();
             return !changed.isNull() && writeFile(path, changed);
         });
@@ -667,7 +667,9 @@ void tst_MediaControl::withoutTheSoundModule()
         QVERIFY(folder.isValid());
         const QString program = folder.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
-        QVERIFY(make(folder.filePath(QStringLiteral(NIHONSHIB_SOUND_MODULE_FILE))));
+        const QString modulePath = folder.filePath(QStringLiteral(NIHONSHIB_SOUND_MODULE));
+        QVERIFY(QDir().mkpath(QFileInfo(modulePath).path()));
+        QVERIFY(make(modulePath));
         const QString failure = failureOfChild(
             program, QStringLiteral("%1:%2").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
         QVERIFY2(failure.isEmpty(), qPrintable(failure));

@@ -79,13 +79,15 @@ const SoundModule *soundModule(QString *error)
         *error = QStringLiteral("音声モジュールを読み込めません: プログラムのフォルダーがわかりません");
         return nullptr;
     }
-    const QString path = folder + QLatin1Char('/') + QLatin1String(NIHONSHIB_SOUND_MODULE_FILE);
+    const QString path = folder + QLatin1Char('/') + QLatin1String(NIHONSHIB_SOUND_MODULE);
     if (!holdsAllItMaps(path)) {
         *error = QStringLiteral("音声モジュール %1 は途中で切れています").arg(path);
         return nullptr;
     }
-    // Every symbol bound now, so a module that does not fit fails here rather than later.
-    void *handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    // The module's own symbols are all bound as it loads (it is linked with -z now), so
+    // one that does not fit fails here; the libraries it brings bind theirs as they are
+    // used, as they would linked into the program (binding them all now costs half again).
+    void *handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_LAZY | RTLD_LOCAL);
     if (!handle) {
         *error = QStringLiteral("音声モジュールを読み込めません: %1").arg(QString::fromLocal8Bit(::dlerror()));
         return nullptr;

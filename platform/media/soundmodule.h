@@ -62,8 +62,9 @@ protected:
 #define NIHONSHIB_SOUND_MODULE_ENTRY nihonshib_sound_module_1
 using SoundModuleEntry = const SoundModule *(*)();
 
-// The module, loaded by the first call: from the program's own folder and nowhere
-// else, never from the current folder or a folder the environment names. Loading
+// The module, loaded by the first call: from the program's own folder (its folder
+// modules/) and nowhere else, never from the current folder or a folder the
+// environment names. Loading
 // takes a while, so it is never called from the user-interface thread. When the module
 // cannot be loaded, returns null and says why in *error; a later call tries again.
 // The module is never unloaded. Safe to call from any thread.

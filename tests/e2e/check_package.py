@@ -4,7 +4,7 @@
 layout: installs the given build into a scratch prefix, builds its .deb with CPack
 into a scratch folder, unpacks it into a scratch root, and checks what a user's
 system would get: the program, its sound and its sound module together in
-lib/nihonshib, with no RUNPATH, the sound libraries linked by the module alone, the
+lib/nihonshib (the module in modules/), with no RUNPATH, the sound libraries linked by the module alone, the
 command on PATH, the menu entry and its AppStream metadata under one
 ID, the icon at every size and as SVG, the manual pages in English and Japanese,
 the licence statement, and a Depends line that brings Qt and the fonts. Debian's
@@ -45,7 +45,7 @@ SVG_STRAY_PIXELS = 0.01
 WANTED_DEPENDS = ("libqt6widgets6", "libqt6gui6", "libqt6core6", "libqt6multimedia6", "qt6-qpa-plugins",
                   "fonts-ipafont-gothic", "fonts-ipafont-mincho")
 ELF_MAGIC = b"\x7fELF"
-SOUND_MODULE = "nihonshib-sound.so"
+SOUND_MODULE = os.path.join("modules", "nihonshib-sound.so")
 # Loaded by the sound module with the first sound file, never by the program at start.
 SOUND_LIBRARIES = ("libQt6Multimedia.so", "libpulse.so", "libsndfile.so")
 APP_ID = "invalid.nihonshib.nihonshib"
