@@ -1,4 +1,5 @@
 // The review of a marking, driven through the exam window's controls and menu.
+#include "announcer.h"
 #include "examfixture.h"
 #include "reviewtesting.h"
 
@@ -299,6 +300,8 @@ void ReviewTest::summaryLinkShowsItsEntry()
         viewer->setTextCursor(caret);
         QTest::keyClick(viewer, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
         QVERIFY(viewer->textCursor().block().text().startsWith(name("1B-問4\t")));
+        // A screen reader is told the line the caret went to.
+        QCOMPARE(review->findChild<Announcer *>()->message().left(13), name("1B-問4 あなたの解答　"));
     }
     QVERIFY(viewer->cursorForPosition(QPoint(1, 1)).block().text().startsWith(name("1B-問4\t")));
 }

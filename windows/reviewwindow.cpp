@@ -1,5 +1,6 @@
 #include "reviewwindow.h"
 
+#include "announcer.h"
 #include "barchart.h"
 #include "richtextview.h"
 #include "windowlayout.h"
@@ -50,6 +51,7 @@ ReviewWindow::ReviewWindow(const QString &bookletText, QWidget *parent)
     m_reviewView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_reviewView->installEventFilter(this);
     m_reviewView->viewport()->installEventFilter(this);
+    m_announcer = new Announcer(this);
 
     auto *menuBar = new QMenuBar(this);
     QMenu *fileMenu = menuBar->addMenu(QStringLiteral("ファイル(&F)"));
@@ -165,7 +167,8 @@ int ReviewWindow::linkAtCaret() const
 
 // A click on a question's caption in the summary or the study points shows its entry;
 // so does Return with the caret on the caption, which also takes the caret to the entry
-// so that reading on with the arrows (or a screen reader) starts there.
+// so that reading on with the arrows starts there. A screen reader does not read a line
+// the caret reaches by Return, so the entry's first line is announced.
 bool ReviewWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_reviewView->viewport() && m_review && event->type() == QEvent::MouseButtonRelease) {
@@ -182,8 +185,11 @@ bool ReviewWindow::eventFilter(QObject *watched, QEvent *event)
         const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
         const int question = enter && plain ? linkAtCaret() : 0;
         if (question > 0) {
-            m_reviewView->setTextCursor(QTextCursor(m_review->entryBlock(question)));
+            const QTextBlock entry = m_review->entryBlock(question);
+            m_reviewView->setTextCursor(QTextCursor(entry));
             showQuestion(question);
+            QString firstLine = entry.text().section(QChar::LineSeparator, 0, 0);
+            m_announcer->announce(firstLine.replace(QLatin1Char('\t'), QLatin1Char(' ')));
             return true;
         }
     }

@@ -273,6 +273,17 @@ def run_by_ear(screen, orca, clock, exam, program):
     key("Down", said=("大問\t第1問",))
     key("Down", said=("得点／配点\t3／17",))
     screen.shoot("review-read")
+    # Down to the list of unanswered questions; Return on its first caption reads that entry.
+    for _ in range(8):
+        if "無解答" in key("Down", said=("",))[0]:
+            break
+    else:
+        raise Failure("the list of unanswered questions was never read")
+    key("Home")
+    for _ in range(len("無解答　")):
+        key("Right")
+    key("Return", said=("notification 1A-問2 あなたの解答　無解答",))
+    screen.shoot("review-entry-read")
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 終了")
