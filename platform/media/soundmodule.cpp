@@ -31,9 +31,9 @@ struct FileDescriptor
 };
 
 template<typename T>
-bool readAt(int fd, off_t offset, T *value)
+bool readAt(QFile &file, qint64 offset, T *value)
 {
-    return ::pread(fd, value, sizeof(T), offset) == ssize_t(sizeof(T));
+    return file.seek(offset) && file.read(reinterpret_cast<char *>(value), sizeof(T)) == qint64(sizeof(T));
 }
 
 // Whether the file holds every part of itself that the loader maps. The loader maps a
@@ -43,19 +43,21 @@ bool readAt(int fd, off_t offset, T *value)
 bool holdsAllItMaps(const QString &path)
 {
     // Non-blocking, so that a pipe of that name cannot keep us waiting.
-    const FileDescriptor file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    const FileDescriptor descriptor{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     struct stat status {};
-    if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode))
+    QFile file;
+    if (descriptor.fd < 0 || ::fstat(descriptor.fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || !file.open(descriptor.fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
         return true;
     ElfW(Ehdr) header{};
-    if (!readAt(file.fd, 0, &header) || header.e_phentsize != sizeof(ElfW(Phdr)))
+    if (!readAt(file, 0, &header) || header.e_phentsize != sizeof(ElfW(Phdr)))
         return true;
     const auto size = quint64(status.st_size);
     if (header.e_phoff > size || header.e_phnum > (size - header.e_phoff) / sizeof(ElfW(Phdr)))
         return false;
     for (quint64 i = 0; i < header.e_phnum; ++i) {
         ElfW(Phdr) segment{};
-        if (!readAt(file.fd, off_t(header.e_phoff + i * sizeof(ElfW(Phdr))), &segment))
+        if (!readAt(file, qint64(header.e_phoff + i * sizeof(ElfW(Phdr))), &segment))
             return false;
         if (segment.p_type == PT_LOAD && (segment.p_offset > size || segment.p_filesz > size - segment.p_offset))
             return false;
