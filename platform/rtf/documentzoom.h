@@ -26,17 +26,19 @@ public:
     void forget();
 
 private:
+    // A document has many runs and paragraphs but few distinct formats: each is
+    // scaled once a step, and the runs that share it pass Qt one shared format.
     struct Run
     {
         int position = 0;
         int length = 0;
-        QTextCharFormat format;
+        qsizetype format = 0;   // in m_charFormats
     };
     struct Paragraph
     {
         int position = 0;
-        QTextBlockFormat format;
-        QTextCharFormat characterFormat;   // what sizes an empty paragraph
+        qsizetype format = 0;            // in m_blockFormats
+        qsizetype characterFormat = 0;   // in m_charFormats: what sizes an empty paragraph
     };
 
     void remember(const QTextDocument &document);
@@ -45,6 +47,8 @@ private:
     bool m_remembered = false;
     QList<Run> m_runs;
     QList<Paragraph> m_paragraphs;
+    QList<QTextCharFormat> m_charFormats;
+    QList<QTextBlockFormat> m_blockFormats;
     qreal m_defaultPointSize = 0;   // of runs that set no size of their own
     qreal m_tabStopDistance = 0;
 };

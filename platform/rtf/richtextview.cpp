@@ -158,7 +158,17 @@ void RichTextView::stepZoom(int steps)
     if (steps > 0 && index < int(std::size(zoomSteps)) && zoomSteps[index] > m_zoomPercent)
         --steps;
     index = qBound(0, index + steps, int(std::size(zoomSteps)) - 1);
-    setZoomPercent(zoomSteps[index]);
+    zoomTo(zoomSteps[index]);
+}
+
+// A zoom the reader asks for is painted at once, while the rest of the document waits
+// for idle time: left to the event loop, the frame could come after a step of that layout.
+void RichTextView::zoomTo(int percent)
+{
+    const int before = m_zoomPercent;
+    setZoomPercent(percent);
+    if (m_zoomPercent != before)
+        viewport()->repaint();
 }
 
 bool RichTextView::zoomByKey(const QKeyEvent &event)
@@ -175,7 +185,7 @@ bool RichTextView::zoomByKey(const QKeyEvent &event)
         stepZoom(-1);
         return true;
     case Qt::Key_0:
-        setZoomPercent(100);
+        zoomTo(100);
         return true;
     default:
         return false;

@@ -51,6 +51,7 @@ protected:
 
 private:
     void stepZoom(int steps);
+    void zoomTo(int percent);
     bool zoomByKey(const QKeyEvent &event);
     bool moveCaretByKey(const QKeyEvent &event);
     void moveCaretByPage(int direction, QTextCursor::MoveMode mode);
