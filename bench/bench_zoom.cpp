@@ -151,9 +151,41 @@ Steps zoomSteps(RichTextView *viewer, int count, bool middle)
 }
 
 
+// --grab DIR: instead of timing, writes what the viewer shows at a few zooms, scrolled
+// to the top and halfway, once the layout has settled, to compare two builds' pixels.
+QString grabFolder;
+
+void grab(const char *document, RichTextView *viewer)
+{
+    for (bool middle : {false, true}) {
+        for (int percent : {50, 100, 150, 300}) {
+            viewer->setZoomPercent(100);
+            idleFor(300);
+            QScrollBar *bar = viewer->verticalScrollBar();
+            bar->setValue(middle ? (bar->minimum() + bar->maximum()) / 2 : bar->minimum());
+            idleFor(100);
+            viewer->setZoomPercent(percent);
+            idleFor(300);
+            // However busy the machine, the whole document is laid out and the scroll bar's range settled.
+            viewer->document()->size();
+            idleFor(100);
+            viewer->window()->grab().save(QStringLiteral("%1/%2-%3-%4.png")
+                                              .arg(grabFolder, QLatin1String(document),
+                                                   QLatin1String(middle ? "middle" : "top"))
+                                              .arg(percent));
+        }
+    }
+    viewer->setZoomPercent(100);
+    idleFor(300);
+}
+
 void report(const char *document, QWidget *window, int count)
 {
     auto *viewer = window->findChild<RichTextView *>(QStringLiteral("RichTextBox1"));
+    if (!grabFolder.isEmpty()) {
+        grab(document, viewer);
+        return;
+    }
     for (bool middle : {false, true}) {
         if (!onlyPosition.isEmpty() && onlyPosition != QLatin1String(middle ? "middle" : "top"))
             continue;
@@ -181,6 +213,8 @@ int main(int argc, char *argv[])
     const qsizetype position = arguments.indexOf(QStringLiteral("--position"));
     onlyPosition = position >= 0 ? arguments.value(position + 1) : QString();
     idleMs = qMax(0, bench::intArgument(arguments, QStringLiteral("--idle-ms"), idleMs));
+    const qsizetype grabbing = arguments.indexOf(QStringLiteral("--grab"));
+    grabFolder = grabbing >= 0 ? arguments.value(grabbing + 1) : QString();
 
     if (wanted("booklet")) {
         ExamWindow window;
