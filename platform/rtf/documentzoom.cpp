@@ -1,5 +1,6 @@
 #include "documentzoom.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -64,6 +65,7 @@ void DocumentZoom::scale(QTextDocument *document, qreal factor)
     // Without a page size the layout passes over every edit. Given its size back, it lays
     // the document out afresh as after loading it: what the view shows at once, the
     // rest a step at a time while the program is idle.
+    m_prepared.insert(percentOf(factor));   // laid out at that zoom, in idle time if not now
     const QSizeF pageSize = document->pageSize();
     document->setPageSize(QSizeF(0, 0));
     QList<QTextCharFormat> charFormats = m_charFormats;
@@ -110,6 +112,47 @@ void DocumentZoom::forget()
     m_paragraphs.clear();
     m_charFormats.clear();
     m_blockFormats.clear();
+    m_charactersOfFormat.clear();
+    m_prepared.clear();
+}
+
+void DocumentZoom::prepare(const QTextDocument &document, qreal factor)
+{
+    if (isPrepared(factor))
+        return;
+    if (!m_remembered)
+        remember(document);
+    if (m_charactersOfFormat.isEmpty()) {
+        QList<QSet<char32_t>> seen(m_charFormats.size());
+        m_charactersOfFormat.resize(m_charFormats.size());
+        const QString text = document.toRawText();
+        for (const Run &run : std::as_const(m_runs)) {
+            for (char32_t character : QStringView(text).mid(run.position, run.length).toUcs4()) {
+                // Objects are measured by their handlers, which a sample document lacks.
+                if (character == QChar::ObjectReplacementCharacter || seen[run.format].contains(character))
+                    continue;
+                seen[run.format].insert(character);
+                m_charactersOfFormat[run.format] += QString::fromUcs4(&character, 1);
+            }
+        }
+    }
+
+    // A sample document that shows the same fonts as the document would at that
+    // zoom: every character once in each format, and an empty paragraph for formats
+    // that only size empty paragraphs. Laying it out measures them.
+    QTextDocument sample;
+    sample.setUndoRedoEnabled(false);
+    sample.setDefaultFont(document.defaultFont());
+    sample.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+    QTextCursor cursor(&sample);
+    for (qsizetype i = 0; i < m_charFormats.size(); ++i) {
+        const QTextCharFormat format = scaled(m_charFormats[i], factor);
+        cursor.insertBlock(QTextBlockFormat(), format);
+        cursor.insertText(m_charactersOfFormat[i], format);
+    }
+    sample.setTextWidth(document.textWidth());
+    sample.size();
+    m_prepared.insert(percentOf(factor));
 }
 
 void DocumentZoom::remember(const QTextDocument &document)

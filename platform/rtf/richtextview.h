@@ -4,6 +4,7 @@
 #include "rtfreader.h"
 
 #include <QTextEdit>
+#include <QTimer>
 
 #include <functional>
 
@@ -50,8 +51,10 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    int zoomAfter(int steps) const;
     void stepZoom(int steps);
     void zoomTo(int percent);
+    void prepareNextZooms();
     bool zoomByKey(const QKeyEvent &event);
     bool moveCaretByKey(const QKeyEvent &event);
     void moveCaretByPage(int direction, QTextCursor::MoveMode mode);
@@ -60,4 +63,5 @@ private:
     DocumentZoom m_zoom;
     int m_zoomPercent = 100;
     int m_wheelAngle = 0;   // Ctrl+wheel turns not yet worth a whole step
+    QTimer m_zoomPreparation;
 };
