@@ -107,20 +107,27 @@ void DocumentZoom::scale(QTextDocument *document, qreal factor)
 
 void DocumentZoom::forget()
 {
+    forgetFormats();
+    m_prepared.clear();
+}
+
+void DocumentZoom::forgetFormats()
+{
     m_remembered = false;
     m_runs.clear();
     m_paragraphs.clear();
     m_charFormats.clear();
     m_blockFormats.clear();
     m_charactersOfFormat.clear();
-    m_prepared.clear();
 }
 
 void DocumentZoom::prepare(const QTextDocument &document, qreal factor)
 {
     if (isPrepared(factor))
         return;
-    if (!m_remembered)
+    // A document at its own sizes is not remembered, so its text may still be rewritten.
+    const bool remembered = m_remembered;
+    if (!remembered)
         remember(document);
     if (m_charactersOfFormat.isEmpty()) {
         QList<QSet<char32_t>> seen(m_charFormats.size());
@@ -153,6 +160,8 @@ void DocumentZoom::prepare(const QTextDocument &document, qreal factor)
     sample.setTextWidth(document.textWidth());
     sample.size();
     m_prepared.insert(percentOf(factor));
+    if (!remembered)
+        forgetFormats();
 }
 
 void DocumentZoom::remember(const QTextDocument &document)

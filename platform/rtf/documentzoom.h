@@ -52,6 +52,7 @@ private:
 
     static int percentOf(qreal factor) { return qRound(factor * 100); }
     void remember(const QTextDocument &document);
+    void forgetFormats();
     QTextCharFormat scaled(QTextCharFormat format, qreal factor) const;
 
     bool m_remembered = false;
