@@ -1,7 +1,8 @@
 # Installation and the Debian package.
 #
-# The program looks for the time-up sound beside itself, so the executable and
-# Zikan.wav share a folder of their own, lib/nihonshib; bin/nihonshib is a relative
+# The program looks for the time-up sound and its sound module beside itself, so the
+# executable, Zikan.wav and modules/nihonshib-sound.so share a folder of their own,
+# lib/nihonshib, the module's only place; bin/nihonshib is a relative
 # symbolic link to it (the program finds its folder through /proc/self/exe, which
 # sees through the link).
 
@@ -13,7 +14,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set(NIHONSHIB_PROGRAM_DIR "lib/nihonshib" CACHE STRING
-    "Folder, under the install prefix, that holds the program and its sound")
+    "Folder, under the install prefix, that holds the program, its sound and its sound module")
 set(NIHONSHIB_MAINTAINER "${NIHONSHIB_DEFAULT_MAINTAINER}" CACHE STRING
     "Maintainer of the Debian package: its Maintainer field, the changelog's signature, the copyright file's Upstream-Contact")
 set(NIHONSHIB_SOURCE "" CACHE STRING
@@ -30,13 +31,18 @@ endif()
 # ours links only system libraries, which the loader finds on its own.
 set_target_properties(nihonshib PROPERTIES INSTALL_RPATH "")
 install(TARGETS nihonshib RUNTIME DESTINATION ${NIHONSHIB_PROGRAM_DIR})
+# A module is loaded, not run: read-only, as Debian wants shared objects.
+install(TARGETS nihonshib-sound LIBRARY DESTINATION ${NIHONSHIB_PROGRAM_DIR}/${NIHONSHIB_SOUND_MODULE_DIR}
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 # The compilers' version strings (.comment) are of no use on a user's machine, and
 # Debian's own strip drops them too.
 find_program(NIHONSHIB_OBJCOPY NAMES objcopy HINTS ${CMAKE_OBJCOPY})
 if(NIHONSHIB_OBJCOPY)
-    install(CODE "execute_process(COMMAND \"${NIHONSHIB_OBJCOPY}\" --remove-section=.comment
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${NIHONSHIB_PROGRAM_DIR}/$<TARGET_FILE_NAME:nihonshib>\"
-        COMMAND_ERROR_IS_FATAL ANY)")
+    foreach(binary IN ITEMS $<TARGET_FILE_NAME:nihonshib> ${NIHONSHIB_SOUND_MODULE_DIR}/$<TARGET_FILE_NAME:nihonshib-sound>)
+        install(CODE "execute_process(COMMAND \"${NIHONSHIB_OBJCOPY}\" --remove-section=.comment
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${NIHONSHIB_PROGRAM_DIR}/${binary}\"
+            COMMAND_ERROR_IS_FATAL ANY)")
+    endforeach()
 endif()
 install(FILES ${NIHONSHIB_SOUND} DESTINATION ${NIHONSHIB_PROGRAM_DIR})
 
@@ -124,8 +130,9 @@ by score band.
 時間を計って解き、その場で採点するデスクトップ・プログラムです。
 全6問・36設問・100点満点。]=])
 
-# dpkg-shlibdeps finds the libraries the program links (Qt Widgets, Gui, Core,
-# Multimedia and the C++ runtime). It cannot see what Qt loads at run time, nor the
+# dpkg-shlibdeps finds the libraries the program and its sound module link (Qt
+# Widgets, Gui, Core, Multimedia, libsndfile, the sound server's client library and
+# the C++ runtime). It cannot see what Qt loads at run time, nor the
 # fonts the windows are drawn in, so those are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho")

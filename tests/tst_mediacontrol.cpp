@@ -1,14 +1,19 @@
 // The time-up sound device without a sound server: the wave flavours a user might drop
 // in as Zikan.wav, bad files refused quietly and logged once, and the file read away
-// from the window's thread, again only when it has changed.
+// from the window's thread, again only when it has changed; the sound module loaded
+// there too, and a module that cannot be loaded taken as a file that cannot be read.
 
 #include "mediacontrol.h"
+#include "soundfilereader.h"
+#include "soundmodule.h"
 #include "wavefiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -16,6 +21,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <cstdio>
@@ -120,6 +126,36 @@ FileMaker soxTone(const QStringList &encoding, int rate, int channels, const QSt
     };
 }
 
+// Set in a child process that runs one test function afresh, before this process has
+// loaded the sound module.
+constexpr char childRole[] = "NIHONSHIB_MEDIA_CHILD";
+
+bool inChild()
+{
+    return qEnvironmentVariableIsSet(childRole);
+}
+
+// Runs testFunction (a function, or function:row) of program in a child process;
+// returns what the child printed if it failed.
+QString failureOfChild(const QString &program, const QString &testFunction)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(childRole), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(program, {testFunction});
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished();
+        return QStringLiteral("the child did not end within a minute:\n") + QString::fromLocal8Bit(child.readAll());
+    }
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return QString::fromLocal8Bit(child.readAll());
+    return QString();
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(FileMaker)
@@ -146,6 +182,9 @@ private slots:
     void changedFileIsPickedUp();
     void playWithoutServerFailsQuietly();
     void otherCommandsAreIgnored();
+    void firstOpenLoadsTheSoundModuleInTheBackground();
+    void withoutTheSoundModule_data();
+    void withoutTheSoundModule();
 
 private:
     QTemporaryDir m_dir;
@@ -544,6 +583,123 @@ void tst_MediaControl::otherCommandsAreIgnored()
     QCOMPARE(errors.count(), 0);
     QVERIFY(!control.isOpen());
     QCOMPARE(control.readCount(), 0);
+}
+
+// The sound module is loaded with the first file read, in the reading thread: Open
+// returns to the window before it is loaded, and a Play sent meanwhile (time-up right
+// after the start) waits for the load and the read.
+void tst_MediaControl::firstOpenLoadsTheSoundModuleInTheBackground()
+{
+    if (!inChild()) {
+        const QString failure = failureOfChild(QCoreApplication::applicationFilePath(), QTest::currentTestFunction());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        return;
+    }
+    QVERIFY(!loadedSoundModule());
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, countingWave(4410)));
+
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    control.setFileName(path);
+    {
+        // The reading thread held up, so that the window's commands come before the load;
+        // let go however this block is left, lest the held thread keep the process from ending.
+        const auto hold = std::make_shared<QSemaphore>();
+        auto *holder = new QObject;
+        holder->moveToThread(readingThread());
+        QMetaObject::invokeMethod(holder, [hold] { hold->acquire(); }, Qt::QueuedConnection);
+        const auto letGo = qScopeGuard([hold, holder] {
+            hold->release();
+            holder->deleteLater();
+        });
+
+        control.setCommand(QStringLiteral("Open"));
+        QVERIFY(control.isReading());
+        QVERIFY(!loadedSoundModule());
+        control.setCommand(QStringLiteral("Prev"));
+        control.setCommand(QStringLiteral("Play"));
+        QVERIFY(control.isPlaying());
+        QCOMPARE(errors.count(), 0);
+    }
+    // Loaded, read and then played: here, with no server, playing fails.
+    QVERIFY(errors.wait(10000));
+    QVERIFY(loadedSoundModule());
+    QVERIFY(control.isOpen());
+    QCOMPARE(errors.count(), 1);
+    QVERIFY2(errors.first().first().toString().contains(QStringLiteral("音声サーバー")),
+             qPrintable(errors.first().first().toString()));
+}
+
+void tst_MediaControl::withoutTheSoundModule_data()
+{
+    // Puts in the sound module's place what the row says.
+    QTest::addColumn<FileMaker>("make");
+
+    // The module this test was built with, changed by change.
+    const auto builtModule = [](std::function<QByteArray(QByteArray)> change) {
+        return FileMaker([change](const QString &path) {
+            QFile built(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(NIHONSHIB_SOUND_MODULE)));
+            const QByteArray changed = built.open(QIODevice::ReadOnly) ? change(built.readAll()) : QByteArray();
+            return !changed.isNull() && writeFile(path, changed);
+        });
+    };
+    QTest::newRow("missing") << FileMaker([](const QString &) { return true; });
+    QTest::newRow("not a library") << bytes(QStringLiteral("これはライブラリではありません\n").toUtf8());
+    QTest::newRow("cut short") << builtModule([](const QByteArray &module) { return module.left(4096); });
+    // A module of another build, whose entry has another name.
+    QTest::newRow("of another build") << builtModule([](QByteArray module) {
+        const QByteArray entry(QT_STRINGIFY(NIHONSHIB_SOUND_MODULE_ENTRY));
+        return module.contains(entry) ? module.replace(entry, entry.chopped(1) + (entry.endsWith('0') ? '9' : '0'))
+                                      : QByteArray();
+    });
+}
+
+// The sound module missing or broken is a sound file that cannot be read: every Open
+// is refused, the cause logged once, and Play at time-up plays nothing.
+void tst_MediaControl::withoutTheSoundModule()
+{
+    QFETCH(FileMaker, make);
+    if (!inChild()) {
+        // A copy of this test with the module's place filled as the row says: the
+        // module is looked for beside the program only.
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString program = folder.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+        const QString modulePath = folder.filePath(QStringLiteral(NIHONSHIB_SOUND_MODULE));
+        QVERIFY(QDir().mkpath(QFileInfo(modulePath).path()));
+        QVERIFY(make(modulePath));
+        const QString failure = failureOfChild(
+            program, QStringLiteral("%1:%2").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        return;
+    }
+
+    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    QVERIFY(writeFile(path, countingWave(4410)));
+    MediaWarnings warnings;
+    MediaControl control;
+    QSignalSpy errors(&control, &MediaControl::error);
+    QSignalSpy started(&control, &MediaControl::playStarted);
+    control.setFileName(path);
+
+    // A minute of ticks, then time-up.
+    for (int second = 0; second < 60; ++second)
+        QVERIFY(openAndRead(control));
+    QVERIFY(!control.isOpen());
+    QCOMPARE(errors.count(), 60);
+    control.setCommand(QStringLiteral("Prev"));
+    control.setCommand(QStringLiteral("Play"));
+    QVERIFY(!control.isPlaying());
+    QCOMPARE(errors.count(), 61);
+    QTest::qWait(0);
+    QCOMPARE(started.count(), 0);
+    QVERIFY(!loadedSoundModule());
+
+    const QStringList logged = warnings.messages();
+    QCOMPARE(logged.count(), 2);
+    QVERIFY2(logged.at(0).contains(QStringLiteral("音声モジュール")), qPrintable(logged.at(0)));
 }
 
 QTEST_MAIN(tst_MediaControl)

@@ -3,7 +3,7 @@
 
 #include "mediacontrol.h"
 #include "soundlistener.h"
-#include "soundplayer.h"
+#include "soundmodule.h"
 #include "wavefiles.h"
 
 #include <QAudioSink>
@@ -244,8 +244,9 @@ void tst_MediaSound::audioThreadStillBusyAtExit()
     QVERIFY(opened.started.wait(5000));
     QVERIFY(opened.finished.wait(5000));
     // Outputs opened and closed in the audio thread for a while after the test has returned.
+    QVERIFY(loadedSoundModule());
     QMetaObject::invokeMethod(
-        audioThread()->eventDispatcher(),
+        loadedSoundModule()->audioThread()->eventDispatcher(),
         [] {
             QElapsedTimer busy;
             busy.start();

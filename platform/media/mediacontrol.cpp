@@ -2,7 +2,7 @@
 
 #include "medialogging.h"
 #include "soundfilereader.h"
-#include "soundplayer.h"
+#include "soundmodule.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -191,7 +191,7 @@ void MediaControl::rewind()
         return;
     m_playing = false;
     ++m_playGeneration;
-    if (SoundPlayer *target = m_player)
+    if (SoundOutput *target = m_player)
         QMetaObject::invokeMethod(target, [target] { target->stop(); }, Qt::QueuedConnection);
 }
 
@@ -242,20 +242,26 @@ void MediaControl::startPlaying(QDeadlineTimer startBy)
     m_playingSoundGeneration = m_soundGeneration;
     const quint64 generation = ++m_playGeneration;
     const DecodedSound sound = m_sound;
-    SoundPlayer *target = player();
+    SoundOutput *target = player();
+    if (!target) {
+        m_playing = false;
+        report(QStringLiteral("音声モジュールが読み込まれていません"));
+        return;
+    }
     QMetaObject::invokeMethod(
         target, [target, generation, sound, startBy] { target->play(generation, sound, startBy); },
         Qt::QueuedConnection);
 }
 
-SoundPlayer *MediaControl::player()
+SoundOutput *MediaControl::player()
 {
-    if (!m_player) {
-        m_player = new SoundPlayer;
-        m_player->moveToThread(audioThread());
-        connect(m_player, &SoundPlayer::started, this, &MediaControl::onStarted);
-        connect(m_player, &SoundPlayer::finished, this, &MediaControl::onFinished);
-        connect(m_player, &SoundPlayer::failed, this, &MediaControl::onFailed);
+    // A sound is open, so the read that opened it has loaded the module.
+    const SoundModule *module = loadedSoundModule();
+    if (!m_player && module) {
+        m_player = module->newOutput(
+            this, {[this](quint64 generation) { onStarted(generation); },
+                   [this](quint64 generation) { onFinished(generation); },
+                   [this](quint64 generation, const QString &message) { onFailed(generation, message); }});
     }
     return m_player;
 }

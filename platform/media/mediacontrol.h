@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sounddecoder.h"
+#include "decodedsound.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -12,7 +12,7 @@
 
 class QTimer;
 class SoundFileReader;
-class SoundPlayer;
+class SoundOutput;
 
 // The media device that plays the time-up sound: it takes a wave file's name and the
 // commands "Open", "Prev" (back to the start) and "Play". It sits hidden in its window.
@@ -23,9 +23,11 @@ class SoundPlayer;
 // from the sound already open; a failed Open leaves the sound that was open before.
 // The file is read and decoded in a thread of its own, one file at a time and at most
 // once every readIntervalMs, so a large file, or one that keeps changing, never holds
-// up the window; opened() tells when a new sound is open. A Play that comes while a
-// file is being read waits for it. Nothing touches the audio device before the first
-// Play. Play returns at once: the sound is played by a SoundPlayer in the audio thread,
+// up the window; opened() tells when a new sound is open. The sound libraries are
+// loaded there too, with the first file read (soundModule()): a module that cannot be
+// loaded fails the read as a bad file would. A Play that comes while a file is being
+// read waits for it. Nothing touches the audio device before the first Play. Play
+// returns at once: the sound is played by the module's output in the audio thread,
 // so a sound server that is slow or never answers cannot hold up the window; a sound
 // that cannot start within startWithinMs is skipped. Play while playing starts again
 // from the beginning. No file is ever written.
@@ -82,7 +84,7 @@ private:
     void play();
     void settleWaitingPlay();
     void startPlaying(QDeadlineTimer startBy);
-    SoundPlayer *player();
+    SoundOutput *player();
     void onStarted(quint64 generation);
     void onFinished(quint64 generation);
     void onFailed(quint64 generation, const QString &message);
@@ -115,7 +117,7 @@ private:
     QDeadlineTimer m_playStartBy;
 
     // Lives in the audio thread; made at the first Play, deleted there after us.
-    SoundPlayer *m_player = nullptr;
+    SoundOutput *m_player = nullptr;
     // Bumped at each Play and Prev, so reports about an earlier playback are ignored.
     quint64 m_playGeneration = 0;
     bool m_playing = false;

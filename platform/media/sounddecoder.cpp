@@ -100,16 +100,6 @@ std::optional<DecodedSound> decode(SNDFILE *file, const SF_INFO &info, QString *
 
 } // namespace
 
-qsizetype DecodedSound::frameCount() const
-{
-    return channels > 0 ? samples.size() / qsizetype(sizeof(qint16)) / channels : 0;
-}
-
-qint64 DecodedSound::durationMs() const
-{
-    return sampleRate > 0 ? qint64(frameCount()) * 1000 / sampleRate : 0;
-}
-
 std::optional<DecodedSound> decodeSoundFile(const QString &path, QString *error, const std::atomic<bool> *cancelled)
 {
     // Non-blocking, so that opening a pipe returns at once instead of waiting for a writer;

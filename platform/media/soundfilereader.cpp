@@ -1,5 +1,7 @@
 #include "soundfilereader.h"
 
+#include "soundmodule.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -41,7 +43,11 @@ void SoundFileReader::read(quint64 request, const QString &path)
     if (readingStopped)
         m_cancelled = true;
     QString why;
-    std::optional<DecodedSound> sound = decodeSoundFile(path, &why, &m_cancelled);
+    std::optional<DecodedSound> sound;
+    if (m_cancelled)
+        why = QStringLiteral("読み込みを取りやめました");
+    else if (const SoundModule *module = soundModule(&why))
+        sound = module->decode(path, &why, &m_cancelled);
     if (!sound && why.isEmpty())
         why = QStringLiteral("読めません");
     emit finished(request, sound.value_or(DecodedSound()), sound ? QString() : why);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sounddecoder.h"
+#include "decodedsound.h"
 
 #include <QObject>
 #include <QString>
@@ -10,8 +10,9 @@
 class QThread;
 
 // Reads and decodes sound files in the reading thread (readingThread()), so that a
-// large file never holds up the window. Its owner posts it read() and hears back
-// through finished(), tagged with the request number it gave.
+// large file never holds up the window; the first read loads the sound module, which
+// decodes them. Its owner posts it read() and hears back through finished(), tagged
+// with the request number it gave.
 class SoundFileReader : public QObject
 {
     Q_OBJECT

@@ -118,7 +118,7 @@ QThread *audioThread()
 }
 
 SoundPlayer::SoundPlayer(QObject *parent)
-    : QObject(parent)
+    : SoundOutput(parent)
     , m_drainTimer(new QTimer(this))
 {
     m_drainTimer->setSingleShot(true);

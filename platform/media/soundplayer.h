@@ -1,22 +1,19 @@
 #pragma once
 
-#include "sounddecoder.h"
+#include "soundmodule.h"
 
 #include <QAudio>
 #include <QDeadlineTimer>
-#include <QObject>
 
 class QAudioSink;
 class QThread;
 class QTimer;
 
-// Plays decoded sounds on the default audio output. It lives in the audio thread
-// (audioThread()), where waiting for the sound server holds up nobody: connecting to
-// a server that never answers blocks there, not in the window. Its owner posts it
-// play() and stop() and hears back through the signals, each tagged with the
-// generation the owner gave the play() it concerns, so that reports about a playback
-// already replaced can be told apart.
-class SoundPlayer : public QObject
+// The sound module's output: it lives in the audio thread (audioThread()), where
+// waiting for the sound server holds up nobody: connecting to a server that never
+// answers blocks there, not in the window. It reports through the signals, each tagged
+// with the generation the owner gave the play() it concerns.
+class SoundPlayer : public SoundOutput
 {
     Q_OBJECT
 
@@ -24,10 +21,9 @@ public:
     explicit SoundPlayer(QObject *parent = nullptr);
     ~SoundPlayer() override;
 
-    // Plays sound from its start, replacing what was playing. A sound that cannot start
-    // by startBy (the server took too long to answer) is skipped with failed().
-    void play(quint64 generation, const DecodedSound &sound, QDeadlineTimer startBy);
-    void stop();
+    // A sound that cannot start by startBy is skipped with failed().
+    void play(quint64 generation, const DecodedSound &sound, QDeadlineTimer startBy) override;
+    void stop() override;
 
 signals:
     void started(quint64 generation);

@@ -3,8 +3,9 @@
 
 layout: installs the given build into a scratch prefix, builds its .deb with CPack
 into a scratch folder, unpacks it into a scratch root, and checks what a user's
-system would get: the program and its sound together in lib/nihonshib, with no
-RUNPATH, the command on PATH, the menu entry and its AppStream metadata under one
+system would get: the program, its sound and its sound module together in
+lib/nihonshib (the module in modules/), with no RUNPATH, the sound libraries linked by the module alone, the
+command on PATH, the menu entry and its AppStream metadata under one
 ID, the icon at every size and as SVG, the manual pages in English and Japanese,
 the licence statement, and a Depends line that brings Qt and the fonts. Debian's
 own judges have their say on the .deb: lintian, appstreamcli and
@@ -14,7 +15,7 @@ window must name the desktop file and its StartupWMClass.
 builds: builds the tree as the README says, from copies of the checkout (so the
 checkout and its build folders stay as they are): twice with CPack, from two
 folders of different names, which must give byte-identical packages; and once with
-dpkg-buildpackage. Each package must be hardened (hardening-check, and the compile
+dpkg-buildpackage. Each package's program and module must be hardened (hardening-check, and the compile
 lines: compile_commands.json for CPack, blhc for dpkg-buildpackage), stripped (by
 dpkg-buildpackage into nihonshib-dbgsym), xz-compressed, and clean under
 lintian --pedantic but for the placeholder maintainer address.
@@ -44,6 +45,9 @@ SVG_STRAY_PIXELS = 0.01
 WANTED_DEPENDS = ("libqt6widgets6", "libqt6gui6", "libqt6core6", "libqt6multimedia6", "qt6-qpa-plugins",
                   "fonts-ipafont-gothic", "fonts-ipafont-mincho")
 ELF_MAGIC = b"\x7fELF"
+SOUND_MODULE = os.path.join("modules", "nihonshib-sound.so")
+# Loaded by the sound module with the first sound file, never by the program at start.
+SOUND_LIBRARIES = ("libQt6Multimedia.so", "libpulse.so", "libsndfile.so")
 APP_ID = "invalid.nihonshib.nihonshib"
 XML_LANG = "{http://www.w3.org/XML/1998/namespace}lang"
 # What lintian may say about a maintainer address that is only a placeholder; the
@@ -58,6 +62,8 @@ HARDENING_PROPERTIES = ("Position Independent Executable", "Stack protected", "F
 # has a size the compiler can check (Qt's and the C++ library's inline memcpy,
 # memmove and memset): the compile lines are checked for the flag instead.
 FORTIFY_UNCHECKABLE = "no, only unprotected functions found!"
+# Its verdict on a library, which is position-independent code by nature.
+PIE_OF_LIBRARY = "no, regular shared library (ignored)"
 BUILD_TIMEOUT = 1200
 
 
@@ -221,9 +227,13 @@ def build_id(program):
     raise Failure("%s has no Build-ID" % program)
 
 
+def needed_libraries(program):
+    return [line.split("[", 1)[1].rstrip("]") for line in elf_facts(program)[0].splitlines() if "(NEEDED)" in line]
+
+
 def check_program_file(program, what):
-    """The installed program: found through the system's library path only, and
-    without the compilers' version strings."""
+    """The installed program or module: found through the system's library path only,
+    and without the compilers' version strings."""
     dynamic, sections, _ = elf_facts(program)
     for tag in ("(RPATH)", "(RUNPATH)"):
         if tag in dynamic:
@@ -266,6 +276,16 @@ def check_layout(prefix, source_dir, maintainer, what, scratch):
     if not os.access(program, os.X_OK):
         raise Failure("%s: %s may not be run" % (what, program))
     check_program_file(program, what)
+    module = os.path.join(program_dir, SOUND_MODULE)
+    with open(module, "rb") as f:
+        if f.read(4) != ELF_MAGIC:
+            raise Failure("%s: %s is not a library" % (what, module))
+    check_program_file(module, what)
+    for library in SOUND_LIBRARIES:
+        if not any(name.startswith(library) for name in needed_libraries(module)):
+            raise Failure("%s: the sound module does not link %s" % (what, library))
+        if any(name.startswith(library) for name in needed_libraries(program)):
+            raise Failure("%s: the program links %s, which only its sound module should" % (what, library))
     sound = os.path.join(program_dir, "Zikan.wav")
     if not same_bytes(sound, os.path.join(source_dir, "resources", "Zikan.wav")):
         raise Failure("%s: Zikan.wav beside the program differs from the one in resources/" % what)
@@ -407,7 +427,7 @@ def judge_package(deb, root, maintainer, pedantic=False, debug_package=None):
 
 
 def check_hardening(program, what):
-    """hardening-check's verdicts on the program."""
+    """hardening-check's verdicts on the program or the module."""
     # Its exit status also counts checks beyond Debian's defaults; the verdicts are read instead.
     output = subprocess.run(["hardening-check", program], capture_output=True, text=True, timeout=120,
                             env=dict(os.environ, LC_ALL="C")).stdout
@@ -416,6 +436,8 @@ def check_hardening(program, what):
     for name in HARDENING_PROPERTIES:
         verdict = verdicts.get(name, "")
         if name == "Fortify Source functions" and verdict == FORTIFY_UNCHECKABLE:
+            continue
+        if name == "Position Independent Executable" and verdict == PIE_OF_LIBRARY:
             continue
         if not verdict.startswith("yes"):
             raise Failure("%s: hardening-check finds %s: %r" % (what, name, verdict))
@@ -487,6 +509,7 @@ def check_layout_and_package(build_dir, source_dir, scratch):
     unpack(deb, root)
     check_layout(os.path.join(root, "usr"), source_dir, maintainer, "package", scratch)
     check_stripped(os.path.join(root, "usr", "lib", "nihonshib", "nihonshib"), "package")
+    check_stripped(os.path.join(root, "usr", "lib", "nihonshib", SOUND_MODULE), "package")
     judge_package(deb, root, maintainer)
     program = os.path.join(root, "usr", "lib", "nihonshib", "nihonshib")
     check_window(program, os.path.join(root, "usr"), scratch)
@@ -566,8 +589,10 @@ def check_built_package(deb, architecture, source_dir, scratch, label, root_name
     unpack(deb, root)
     check_layout(os.path.join(root, "usr"), source_dir, maintainer, label, scratch)
     program = os.path.join(root, "usr", "lib", "nihonshib", "nihonshib")
-    check_hardening(program, label)
-    check_stripped(program, label)
+    module = os.path.join(root, "usr", "lib", "nihonshib", SOUND_MODULE)
+    for binary in (program, module):
+        check_hardening(binary, label)
+        check_stripped(binary, label)
     if debug_package:
         check_debug_symbols(debug_package, program, scratch)
     judge_package(deb, root, maintainer, pedantic=True, debug_package=debug_package)
