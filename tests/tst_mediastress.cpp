@@ -212,6 +212,12 @@ void tst_MediaStress::playsToTheEnd()
 // next Prev and Play play on it.
 void tst_MediaStress::outputRemovedWhilePlaying()
 {
+    // Now and then, the next output Qt Multimedia 6.4 opens after this never becomes ready
+    // and keeps the audio library's lock, and the program's end then waits for it for
+    // ever: left out unless asked for (tools/stress-sound.sh --output-removal).
+    if (!qEnvironmentVariableIsSet("NIHONSHIB_STRESS_OUTPUT_REMOVAL"))
+        QSKIP("an output removed under a playing sound can hang the program's end (asked for by "
+              "NIHONSHIB_STRESS_OUTPUT_REMOVAL=1)");
     const std::optional<QString> modules = pactl({QStringLiteral("list"), QStringLiteral("short"),
                                                   QStringLiteral("modules")});
     QVERIFY(modules);
