@@ -1,4 +1,5 @@
 // The review of a marking, driven through the exam window's controls and menu.
+#include "announcer.h"
 #include "examfixture.h"
 #include "reviewtesting.h"
 
@@ -28,6 +29,8 @@ private slots:
     void followsOnlyScoreAndStart();
     void keepsItsZoomAcrossScores();
     void summaryLinksToTheEntries();
+    void summaryLinkShowsItsEntry_data();
+    void summaryLinkShowsItsEntry();
     void quotesTheBookletShown();
     void timesTheRun();
 
@@ -262,14 +265,44 @@ void ReviewTest::summaryLinksToTheEntries()
     const QStringList blank = entryLines(review, name("1C-問5"));
     QCOMPARE(blank.value(1), name("無解答"));
     QCOMPARE(blank.value(blank.size() - 2), name("正解 ①　Ｘ　正　Ｙ　正"));
+}
 
+// A caption in the summary, clicked or taken with Return from the caret, brings its entry
+// to the top; from the keyboard the caret goes there too, so reading on starts at the entry.
+void ReviewTest::summaryLinkShowsItsEntry_data()
+{
+    QTest::addColumn<int>("key"); // 0: a click
+    QTest::addColumn<int>("caretOffset"); // from the caption's first character
+    QTest::newRow("click") << 0 << 0;
+    QTest::newRow("Return at the caption's start") << int(Qt::Key_Return) << 0;
+    QTest::newRow("keypad Enter inside it") << int(Qt::Key_Enter) << 3;
+    QTest::newRow("Return just after it") << int(Qt::Key_Return) << 9;
+}
+
+void ReviewTest::summaryLinkShowsItsEntry()
+{
+    QFETCH(int, key);
+    QFETCH(int, caretOffset);
+    markMixedSheet();
+    ReviewWindow *review = openReview(m_window);
+    QVERIFY(QTest::qWaitForWindowExposed(review));
     QTextEdit *viewer = reviewViewer(review);
     // The caption as the summary writes it, with word joiners between its characters.
     const QTextCursor link = viewer->document()->find(QStringLiteral("1\u2060B\u2060-\u2060問\u20604"));
     QVERIFY(link.block().text().startsWith(name("間違えた問題")));
-    const QPoint at = viewer->cursorRect(link).center() - QPoint(viewer->cursorRect(link).width() * 2, 0);
-    QCOMPARE(viewer->anchorAt(at), QStringLiteral("#q4"));
-    QTest::mouseClick(viewer->viewport(), Qt::LeftButton, {}, at);
+    if (key == 0) {
+        const QPoint at = viewer->cursorRect(link).center() - QPoint(viewer->cursorRect(link).width() * 2, 0);
+        QCOMPARE(viewer->anchorAt(at), QStringLiteral("#q4"));
+        QTest::mouseClick(viewer->viewport(), Qt::LeftButton, {}, at);
+    } else {
+        QTextCursor caret(viewer->document());
+        caret.setPosition(link.selectionStart() + caretOffset);
+        viewer->setTextCursor(caret);
+        QTest::keyClick(viewer, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QVERIFY(viewer->textCursor().block().text().startsWith(name("1B-問4\t")));
+        // A screen reader is told the line the caret went to.
+        QCOMPARE(review->findChild<Announcer *>()->message().left(13), name("1B-問4 あなたの解答　"));
+    }
     QVERIFY(viewer->cursorForPosition(QPoint(1, 1)).block().text().startsWith(name("1B-問4\t")));
 }
 

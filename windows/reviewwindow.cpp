@@ -1,5 +1,6 @@
 #include "reviewwindow.h"
 
+#include "announcer.h"
 #include "barchart.h"
 #include "richtextview.h"
 #include "windowlayout.h"
@@ -48,7 +49,9 @@ ReviewWindow::ReviewWindow(const QString &bookletText, QWidget *parent)
     m_reviewView->setObjectName(QStringLiteral("RichTextBox1"));
     m_reviewView->setAccessibleName(QStringLiteral("解答・解説"));
     m_reviewView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_reviewView->installEventFilter(this);
     m_reviewView->viewport()->installEventFilter(this);
+    m_announcer = new Announcer(this);
 
     auto *menuBar = new QMenuBar(this);
     QMenu *fileMenu = menuBar->addMenu(QStringLiteral("ファイル(&F)"));
@@ -151,7 +154,21 @@ void ReviewWindow::showQuestion(int question)
     scroll->setValue(qMin(scroll->maximum(), qRound(rect.top())));
 }
 
-// A click on a question's caption in the summary or the study points shows its entry.
+// The question whose caption link stands at the caret, on either side of it; 0 if none.
+int ReviewWindow::linkAtCaret() const
+{
+    QTextCursor after = m_reviewView->textCursor();
+    after.clearSelection();
+    const QTextCursor before = after;
+    after.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    const int question = ReviewDocument::questionOfLink(after.charFormat().anchorHref());
+    return question > 0 ? question : ReviewDocument::questionOfLink(before.charFormat().anchorHref());
+}
+
+// A click on a question's caption in the summary or the study points shows its entry;
+// so does Return with the caret on the caption, which also takes the caret to the entry
+// so that reading on with the arrows starts there. A screen reader does not read a line
+// the caret reaches by Return, so the entry's first line is announced.
 bool ReviewWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_reviewView->viewport() && m_review && event->type() == QEvent::MouseButtonRelease) {
@@ -159,6 +176,20 @@ bool ReviewWindow::eventFilter(QObject *watched, QEvent *event)
         const int question = ReviewDocument::questionOfLink(m_reviewView->anchorAt(mouse->position().toPoint()));
         if (mouse->button() == Qt::LeftButton && question > 0 && !m_reviewView->textCursor().hasSelection()) {
             showQuestion(question);
+            return true;
+        }
+    }
+    if (watched == m_reviewView && m_review && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        const int question = enter && plain ? linkAtCaret() : 0;
+        if (question > 0) {
+            const QTextBlock entry = m_review->entryBlock(question);
+            m_reviewView->setTextCursor(QTextCursor(entry));
+            showQuestion(question);
+            QString firstLine = entry.text().section(QChar::LineSeparator, 0, 0);
+            m_announcer->announce(firstLine.replace(QLatin1Char('\t'), QLatin1Char(' ')));
             return true;
         }
     }

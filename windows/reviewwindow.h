@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <optional>
 
+class Announcer;
 class QAction;
 class QLabel;
 class QPagedPaintDevice;
@@ -45,10 +46,12 @@ protected:
 private:
     void onPrintTriggered();
     void showQuestion(int question);
+    int linkAtCaret() const;
 
     QStackedLayout *m_pages = nullptr;
     QLabel *m_noticeLabel = nullptr;
     RichTextView *m_reviewView = nullptr;
+    Announcer *m_announcer = nullptr; // says where Return on a caption led
     QAction *m_printAction = nullptr;
     Explanations m_explanations;
     BookletQuotes m_quotes;

@@ -238,21 +238,20 @@ def run_by_ear(screen, orca, clock, exam, program):
     step("Ctrl+Tab: the next answer page, announced")
     key("ctrl+Tab", said=("1A-問2 未解答",))
 
+    def clock_moves_to(second, announcement, caption):
+        """Moves the clock on: the announcement is spoken, the focus stays, F2 reads the time."""
+        orca.mark()
+        clock.to(second)
+        orca.said(announcement)
+        if orca.focus_moves():
+            raise Failure("the focus moved with %s: %s" % (announcement, orca.focus_moves()))
+        key("F2", said=(caption,))
+
     step("the clock moved to 0:10: the ten-minute warning, and the focus stays")
-    orca.mark()
-    clock.to(minute + 50 * 60 + 30)
-    orca.said("残り10分です")
-    if orca.focus_moves():
-        raise Failure("the focus moved with the warning: %s" % orca.focus_moves())
-    key("F2", said=("残り時間 0:10",))
+    clock_moves_to(minute + 50 * 60 + 30, "残り10分です", "残り時間 0:10")
 
     step("the clock moved to 0:00: time is up")
-    orca.mark()
-    clock.to(minute + 60 * 60 + 30)
-    orca.said("時間です")
-    if orca.focus_moves():
-        raise Failure("the focus moved at time-up: %s" % orca.focus_moves())
-    key("F2", said=("時間切れ",))
+    clock_moves_to(minute + 60 * 60 + 30, "時間です", "時間切れ")
 
     step("Tab on to 得　点 and press it: the score is spoken")
     tab_to(screen, orca, "得\u3000点")
@@ -274,6 +273,17 @@ def run_by_ear(screen, orca, clock, exam, program):
     key("Down", said=("大問\t第1問",))
     key("Down", said=("得点／配点\t3／17",))
     screen.shoot("review-read")
+    # Down to the list of unanswered questions; Return on its first caption reads that entry.
+    for _ in range(8):
+        if "無解答" in key("Down", said=("",))[0]:
+            break
+    else:
+        raise Failure("the list of unanswered questions was never read")
+    key("Home")
+    for _ in range(len("無解答　")):
+        key("Right")
+    key("Return", said=("notification 1A-問2 あなたの解答　無解答",))
+    screen.shoot("review-entry-read")
     key("Escape", said=(EXAM_TITLE, "合格率"))
 
     step("ゲーム › 終了")
