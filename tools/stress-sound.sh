@@ -99,9 +99,9 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # itself only there once it has reported a change of outputs.
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:use_tls=1
 # die_after_fork=0: the tests start helper programs (pactl, parec, their own children)
-# with QProcess, which forks and at once execs. ignore_noninstrumented_modules=1: what
-# the system libraries (GLib, the sound server's client library) do with memory is theirs
-# and ThreadSanitizer sees too little of it (their locks, Qt's atomics) to judge it.
+# with QProcess, which forks and at once execs. ignore_noninstrumented_modules=1: Qt and
+# the system libraries are not built for ThreadSanitizer, which sees neither their locks
+# nor Qt's atomics, so their own allocations and memory use are left out of its judgement.
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:die_after_fork=0:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/tests/tsan.supp}
 
 started=$(date +%s)
