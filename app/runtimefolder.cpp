@@ -59,17 +59,17 @@ bool isDotOrDotDot(const char *name)
 }
 
 // Removes name in the folder parent, and what it holds up to depth levels down, with
-// system calls only (getdents64 reads a folder without the heap).
-void removeFromSignalHandler(int parent, const char *name, int depth)
+// system calls only (getdents64 reads a folder without the heap). True when it is gone.
+bool removeFromSignalHandler(int parent, const char *name, int depth)
 {
     if (unlinkat(parent, name, 0) == 0 || errno == ENOENT)
-        return;
+        return true;
     const int folder = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0)
-        return;
+        return false;
     if (depth > 0) {
-        // Read from the start again after each removal: a folder read while entries go
-        // may skip some.
+        // Read from the start again after each round of removals (a folder read while
+        // entries go may skip some), until a round finds nothing it can remove.
         for (bool removedSome = true; removedSome;) {
             removedSome = false;
             lseek(folder, 0, SEEK_SET);
@@ -78,15 +78,13 @@ void removeFromSignalHandler(int parent, const char *name, int depth)
             for (ssize_t at = 0; at < size;) {
                 const auto *entry = reinterpret_cast<const dirent64 *>(entries + at);
                 at += entry->d_reclen;
-                if (isDotOrDotDot(entry->d_name))
-                    continue;
-                removeFromSignalHandler(folder, entry->d_name, depth - 1);
-                removedSome = true;
+                if (!isDotOrDotDot(entry->d_name) && removeFromSignalHandler(folder, entry->d_name, depth - 1))
+                    removedSome = true;
             }
         }
     }
     close(folder);
-    unlinkat(parent, name, AT_REMOVEDIR);
+    return unlinkat(parent, name, AT_REMOVEDIR) == 0;
 }
 
 void onTerminatingSignal(int signal)

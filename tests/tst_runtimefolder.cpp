@@ -3,6 +3,7 @@
 // ends as that signal ends a process.
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QProcess>
@@ -119,7 +120,15 @@ void tst_RuntimeFolder::signalLeavesNoFolder()
         },
         60000);
     QVERIFY2(ready && process.state() == QProcess::Running, output.constData());
-    QCOMPARE(tmpDir.entryList(everything).size(), 1);
+    const QStringList made = tmpDir.entryList(everything);
+    QCOMPARE(made.size(), 1);
+    // What the toolkit and the sound library may keep there goes too.
+    const QDir folder(tmpDir.filePath(made.first()));
+    QVERIFY(folder.mkpath(QStringLiteral("pulse")));
+    for (const QString &name : {QStringLiteral("pulse/pid"), QStringLiteral("bus")}) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
 
     QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
     QVERIFY(process.waitForFinished(60000));
