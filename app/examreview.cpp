@@ -58,6 +58,7 @@ int ExamWindow::sectionInSight() const
 {
     if (m_bookletTabs->currentIndex() == figureTab)
         return sectionOf(m_answerTabs->currentIndex() + 1);
+    m_bookletView->layOutWholeDocument();
     const QTextDocument *booklet = m_bookletView->document();
     std::array<qreal, sectionCount> tops{};
     for (int section = 1; section <= sectionCount; ++section) {

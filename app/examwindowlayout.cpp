@@ -140,7 +140,7 @@ void ExamWindow::buildBooklet(QWidget *client)
     m_figure->setGeometry(twips(1200, 480, 7335, 5175));
     m_figure->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_figure->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_figure->setPixmap(QPixmap(QStringLiteral(":/pictures/figure1.jpg")));
+    m_figure->setPixmap(QPixmap(QStringLiteral(":/pictures/figure1.bmp")));
     m_figure->setAccessibleName(QStringLiteral("図１"));
     m_figure->setAccessibleDescription(figureDescription());
 }

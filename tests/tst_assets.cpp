@@ -34,6 +34,8 @@ class AssetsTest : public QObject
 private slots:
     void pictureDecodes_data();
     void pictureDecodes();
+    void decodedPictureIsTheOriginal_data();
+    void decodedPictureIsTheOriginal();
     void correctMarkIsARedRing();
     void appIconIsARedRingOnTransparency_data();
     void appIconIsARedRingOnTransparency();
@@ -63,6 +65,25 @@ void AssetsTest::pictureDecodes()
     const QImage image = reader.read();
     QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
     QCOMPARE(image.size(), size);
+}
+
+// The exam window shows copies decoded when the program was built: pixel for pixel
+// the pictures themselves.
+void AssetsTest::decodedPictureIsTheOriginal_data()
+{
+    QTest::addColumn<QString>("original");
+    QTest::addColumn<QString>("decoded");
+    QTest::newRow("background") << ":/pictures/background.gif" << ":/pictures/background.bmp";
+    QTest::newRow("figure") << ":/pictures/figure1.jpg" << ":/pictures/figure1.bmp";
+}
+
+void AssetsTest::decodedPictureIsTheOriginal()
+{
+    QFETCH(QString, original);
+    QFETCH(QString, decoded);
+    const QImage expected = QImage(original).convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!expected.isNull());
+    QCOMPARE(QImage(decoded).convertToFormat(QImage::Format_RGB32), expected);
 }
 
 void AssetsTest::correctMarkIsARedRing()

@@ -6,6 +6,7 @@
 #include "richtextview.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
@@ -102,6 +103,8 @@ private slots:
     void zoomedTextWrapsAtTheViewersWidth();
     void scrollsToTopAfterLoading_data();
     void scrollsToTopAfterLoading();
+    void laysOutWhatWasLoadedBeforeShowing_data();
+    void laysOutWhatWasLoadedBeforeShowing();
     void keepsDocumentFonts_data();
     void keepsDocumentFonts();
     void loadsFiles_data();
@@ -404,6 +407,41 @@ void TestRichTextView::zoomedTextWrapsAtTheViewersWidth()
     // The next document comes at the zoom the reader chose.
     QVERIFY(view.loadRtf(longLine()).ok());
     QCOMPARE(view.document()->lastBlock().layout()->lineCount(), zoomedLines);
+}
+
+// A document loaded before its viewer is shown ends up laid out whole, as one
+// loaded into a viewer already on screen: once the program is idle, or at once
+// when a key reaches the viewer before its first frame.
+void TestRichTextView::laysOutWhatWasLoadedBeforeShowing_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::newRow("idle") << QKeySequence();
+    QTest::newRow("Ctrl+End at once") << QKeySequence(Qt::CTRL | Qt::Key_End);
+    QTest::newRow("Page Down at once") << QKeySequence(Qt::Key_PageDown);
+}
+
+void TestRichTextView::laysOutWhatWasLoadedBeforeShowing()
+{
+    QFETCH(QKeySequence, key);
+    const QByteArray rtf = numberedParagraphs(300);
+    RichTextView shownFirst;
+    QVERIFY(showWith(shownFirst, rtf));
+    RichTextView loadedFirst;
+    loadedFirst.resize(shownFirst.size());
+    QVERIFY(loadedFirst.loadRtf(rtf).ok());
+    loadedFirst.show();
+    if (!key.isEmpty()) {
+        QTest::keySequence(&loadedFirst, key);
+        QTest::keySequence(&shownFirst, key);
+        QCOMPARE(loadedFirst.textCursor().position(), shownFirst.textCursor().position());
+        QCOMPARE(loadedFirst.verticalScrollBar()->value(), shownFirst.verticalScrollBar()->value());
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(&loadedFirst));
+    const QAbstractTextDocumentLayout *layout = loadedFirst.document()->documentLayout();
+    const QSizeF whole = shownFirst.document()->documentLayout()->documentSize();
+    QTRY_COMPARE(layout->documentSize(), whole);
+    QTRY_COMPARE(loadedFirst.verticalScrollBar()->maximum(), shownFirst.verticalScrollBar()->maximum());
+    QVERIFY(!layout->blockBoundingRect(loadedFirst.document()->lastBlock()).isEmpty());
 }
 
 void TestRichTextView::scrollsToTopAfterLoading_data()

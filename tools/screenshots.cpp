@@ -34,6 +34,9 @@ bool save(QWidget *window, const QDir &folder, const QString &name)
 {
     window->show();
     QApplication::processEvents();
+    // And what the first frame queued: a viewer lays out the rest of its document
+    // once its first screen is out.
+    QApplication::sendPostedEvents();
     const QString path = folder.filePath(name);
     if (!window->grab().save(path)) {
         std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));

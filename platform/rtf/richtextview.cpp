@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -91,7 +92,10 @@ RichTextView::RichTextView(QWidget *parent)
 rtf::ReadResult RichTextView::loadRtf(const QByteArray &bytes)
 {
     m_zoom.forget();
+    m_firstHeldBack = QTextBlock();
     const rtf::ReadResult result = rtf::read(bytes, document());
+    // Not yet laid out: the viewer has never had a size since it was made.
+    m_loadedUnlaidOut = document()->pageSize().isNull();
     if (m_zoomPercent != 100)
         m_zoom.scale(document(), m_zoomPercent / 100.0);
     QTextCursor start(document());
@@ -118,6 +122,58 @@ rtf::ReadResult RichTextView::loadRtfFile(const QString &path)
     return result;
 }
 
+// Qt lays a new document out at least 2,000 pixels deep before it paints, several
+// screens of a long one, loading and shaping every glyph on the way. Hidden
+// paragraphs cost the layout nothing, so all but the first are hidden until the
+// first paint, and only as many shown as fill the view.
+void RichTextView::holdBackAllButFirstBlock()
+{
+    const QTextBlock second = document()->begin().next();
+    if (!second.isValid())
+        return;
+    for (QTextBlock block = second; block.isValid(); block = block.next())
+        block.setVisible(false);
+    m_firstHeldBack = second;
+}
+
+// Shows held-back paragraphs until the text reaches bottom, each round as many
+// as the text shown so far suggests will fill what is missing.
+void RichTextView::layOutHeldBackTo(qreal bottom)
+{
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    while (m_firstHeldBack.isValid()) {
+        const qreal height = layout->documentSize().height();
+        if (height >= bottom)
+            return;
+        if (height <= 0) {
+            layOutWholeDocument();
+            return;
+        }
+        const int from = m_firstHeldBack.position();
+        const qreal wanted = from * (bottom - height) / height;
+        QTextBlock block = m_firstHeldBack;
+        do {
+            block.setVisible(true);
+            block = block.next();
+        } while (block.isValid() && block.position() - from < wanted);
+        m_firstHeldBack = block;
+        const int end = block.isValid() ? block.position() : document()->characterCount();
+        document()->markContentsDirty(from, end - from);
+    }
+}
+
+void RichTextView::layOutWholeDocument()
+{
+    if (!m_firstHeldBack.isValid())
+        return;
+    for (QTextBlock block = m_firstHeldBack; block.isValid(); block = block.next())
+        block.setVisible(true);
+    m_firstHeldBack = QTextBlock();
+    // The whole document anew at the same width: Qt lays out what the view shows
+    // and the rest in steps while idle, and the scroll bar's range settles.
+    document()->setPageSize(document()->pageSize());
+}
+
 void RichTextView::setZoomPercent(int percent)
 {
     percent = qBound(smallestZoomPercent, percent, largestZoomPercent);
@@ -142,6 +198,7 @@ void RichTextView::setZoomPercent(int percent)
 
 void RichTextView::rewrite(const std::function<void(QTextDocument *)> &write)
 {
+    layOutWholeDocument();
     const int zoom = m_zoomPercent;
     setZoomPercent(100);
     write(document());
@@ -230,6 +287,7 @@ void RichTextView::moveCaretByPage(int direction, QTextCursor::MoveMode mode)
 
 void RichTextView::keyPressEvent(QKeyEvent *event)
 {
+    layOutWholeDocument();
     if (zoomByKey(*event) || moveCaretByKey(*event)) {
         event->accept();
         return;
@@ -248,6 +306,10 @@ QRect RichTextView::caretRect() const
 // the inner part of the focus frame over it.
 void RichTextView::paintEvent(QPaintEvent *event)
 {
+    if (m_firstHeldBack.isValid()) {
+        layOutHeldBackTo(verticalScrollBar()->value() + viewport()->height());
+        QMetaObject::invokeMethod(this, &RichTextView::layOutWholeDocument, Qt::QueuedConnection);
+    }
     QTextEdit::paintEvent(event);
     if (!hasFocus())
         return;
@@ -276,8 +338,27 @@ void RichTextView::scrollContentsBy(int dx, int dy)
         viewport()->update();
 }
 
+// The first frame of a window shows the document's top; as it comes out, before
+// anything else, the rest is laid out as for any document.
+void RichTextView::resizeEvent(QResizeEvent *event)
+{
+    // The first size a viewer gets is the one Qt sends as it is first shown.
+    if (std::exchange(m_loadedUnlaidOut, false) && document()->pageSize().isNull())
+        holdBackAllButFirstBlock();
+    QTextEdit::resizeEvent(event);
+    if (m_firstHeldBack.isValid())
+        layOutHeldBackTo(verticalScrollBar()->value() + viewport()->height());
+}
+
+void RichTextView::mousePressEvent(QMouseEvent *event)
+{
+    layOutWholeDocument();
+    QTextEdit::mousePressEvent(event);
+}
+
 void RichTextView::focusInEvent(QFocusEvent *event)
 {
+    layOutWholeDocument();
     QTextEdit::focusInEvent(event);
     update();
     viewport()->update();
@@ -292,6 +373,7 @@ void RichTextView::focusOutEvent(QFocusEvent *event)
 
 void RichTextView::wheelEvent(QWheelEvent *event)
 {
+    layOutWholeDocument();
     if (!(event->modifiers() & Qt::ControlModifier)) {
         m_wheelAngle = 0;
         QTextEdit::wheelEvent(event);

@@ -3,6 +3,7 @@
 #include "documentzoom.h"
 #include "rtfreader.h"
 
+#include <QTextBlock>
 #include <QTextEdit>
 
 #include <functional>
@@ -31,6 +32,12 @@ public:
     // that does not read cleanly is logged once under its path.
     rtf::ReadResult loadRtfFile(const QString &path);
 
+    // A document loaded before the viewer is shown is laid out only as far as its
+    // first screen until that screen is painted; the rest follows at once after the
+    // first frame, a step at a time while the program is idle, as Qt lays out any
+    // document. Whatever needs the whole layout before then calls this first.
+    void layOutWholeDocument();
+
     // 100 shows the document's own sizes.
     int zoomPercent() const { return m_zoomPercent; }
     // Clamped to smallestZoomPercent..largestZoomPercent; the line at the top stays at the top.
@@ -47,6 +54,8 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
 
 private:
@@ -55,8 +64,12 @@ private:
     bool moveCaretByKey(const QKeyEvent &event);
     void moveCaretByPage(int direction, QTextCursor::MoveMode mode);
     QRect caretRect() const;
+    void holdBackAllButFirstBlock();
+    void layOutHeldBackTo(qreal bottom);
 
     DocumentZoom m_zoom;
     int m_zoomPercent = 100;
     int m_wheelAngle = 0;   // Ctrl+wheel turns not yet worth a whole step
+    bool m_loadedUnlaidOut = false;   // loaded before the viewer first had a size
+    QTextBlock m_firstHeldBack;     // the first paragraph hidden until the first frame is out
 };
