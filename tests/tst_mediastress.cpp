@@ -294,7 +294,8 @@ void tst_MediaStress::programEnds()
     const bool endedWell = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
     // All of it, where a sanitizer's report would be cut short in a failure message.
     if (!endedWell)
-        fprintf(stderr, "--- the child's output ---\n%s--- end of the child's output ---\n", output.constData());
+        fprintf(stderr, "--- the child's output ---\n%s--- the child %s with %d ---\n", output.constData(),
+                child.exitStatus() == QProcess::CrashExit ? "was ended by signal" : "exited", child.exitCode());
     QVERIFY(endedWell);
 }
 
