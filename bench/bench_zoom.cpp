@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -65,10 +66,26 @@ private:
     int m_count = 0;
 };
 
-// Milliseconds from the key press until the viewer's repaint is flushed and on screen.
-double zoomStep(RichTextView *viewer, PaintCounter &paints, int key)
+// CPU time of this (the GUI) thread: unlike the wall clock, it does not count the
+// time spent waiting for a core on a busy machine.
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+struct Step
+{
+    double wallMs = 0;
+    double cpuMs = 0;
+};
+
+// From the key press until the viewer's repaint is flushed and on screen.
+Q_NEVER_INLINE Step zoomStep(RichTextView *viewer, PaintCounter &paints, int key)
 {
     const int before = paints.count();
+    const qint64 cpuStart = threadCpuNs();
     const qint64 start = bench::monotonicNs();
     QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
@@ -79,14 +96,22 @@ double zoomStep(RichTextView *viewer, PaintCounter &paints, int key)
     while (paints.count() == before && bench::monotonicNs() < deadline)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     bench::waitForWindowSystem();
-    return double(bench::monotonicNs() - start) / 1e6;
+    return {double(bench::monotonicNs() - start) / 1e6, double(threadCpuNs() - cpuStart) / 1e6};
 }
+
+// Which positions to step at: "top", "middle" or, empty, both.
+QString onlyPosition;
+// The idle time between two steps (longer under a profiler, which slows the rest of
+// the layout that the viewer leaves for idle time).
+int idleMs = 150;
 
 struct Steps
 {
     double median = 0;
     double worst = 0;
     int zoomAtWorst = 0;
+    double cpuMedian = 0;
+    double cpuWorst = 0;
 };
 
 Steps zoomSteps(RichTextView *viewer, int count, bool middle)
@@ -100,6 +125,7 @@ Steps zoomSteps(RichTextView *viewer, int count, bool middle)
     }
     PaintCounter paints(viewer->viewport());
     std::vector<double> times;
+    std::vector<double> cpuTimes;
     Steps steps;
     int direction = 1;
     for (int i = 0; i < count; ++i) {
@@ -107,29 +133,67 @@ Steps zoomSteps(RichTextView *viewer, int count, bool middle)
             direction = -1;
         else if (viewer->zoomPercent() <= RichTextView::smallestZoomPercent)
             direction = 1;
-        const double ms = zoomStep(viewer, paints, direction > 0 ? Qt::Key_Plus : Qt::Key_Minus);
-        times.push_back(ms);
-        if (ms > steps.worst) {
-            steps.worst = ms;
+        const Step step = zoomStep(viewer, paints, direction > 0 ? Qt::Key_Plus : Qt::Key_Minus);
+        times.push_back(step.wallMs);
+        cpuTimes.push_back(step.cpuMs);
+        if (step.wallMs > steps.worst) {
+            steps.worst = step.wallMs;
             steps.zoomAtWorst = viewer->zoomPercent();
         }
-        idleFor(150);
+        steps.cpuWorst = std::max(steps.cpuWorst, step.cpuMs);
+        idleFor(idleMs);
     }
     steps.median = bench::median(times);
+    steps.cpuMedian = bench::median(cpuTimes);
     viewer->setZoomPercent(100);
     idleFor(200);
     return steps;
 }
 
+
+// --grab DIR: instead of timing, writes what the viewer shows at a few zooms, scrolled
+// to the top and halfway, once the layout has settled, to compare two builds' pixels.
+QString grabFolder;
+
+void grab(const char *document, RichTextView *viewer)
+{
+    for (bool middle : {false, true}) {
+        for (int percent : {50, 100, 150, 300}) {
+            viewer->setZoomPercent(100);
+            idleFor(300);
+            QScrollBar *bar = viewer->verticalScrollBar();
+            bar->setValue(middle ? (bar->minimum() + bar->maximum()) / 2 : bar->minimum());
+            idleFor(100);
+            viewer->setZoomPercent(percent);
+            idleFor(300);
+            // However busy the machine, the whole document is laid out and the scroll bar's range settled.
+            viewer->document()->size();
+            idleFor(100);
+            viewer->window()->grab().save(QStringLiteral("%1/%2-%3-%4.png")
+                                              .arg(grabFolder, QLatin1String(document),
+                                                   QLatin1String(middle ? "middle" : "top"))
+                                              .arg(percent));
+        }
+    }
+    viewer->setZoomPercent(100);
+    idleFor(300);
+}
+
 void report(const char *document, QWidget *window, int count)
 {
     auto *viewer = window->findChild<RichTextView *>(QStringLiteral("RichTextBox1"));
+    if (!grabFolder.isEmpty()) {
+        grab(document, viewer);
+        return;
+    }
     for (bool middle : {false, true}) {
+        if (!onlyPosition.isEmpty() && onlyPosition != QLatin1String(middle ? "middle" : "top"))
+            continue;
         const Steps steps = zoomSteps(viewer, count, middle);
         std::printf("zoom platform=%s document=%s position=%s steps=%d median_ms=%.2f worst_ms=%.2f "
-                    "zoom_at_worst=%d\n",
+                    "zoom_at_worst=%d cpu_median_ms=%.2f cpu_worst_ms=%.2f\n",
                     qPrintable(QGuiApplication::platformName()), document, middle ? "middle" : "top", count,
-                    steps.median, steps.worst, steps.zoomAtWorst);
+                    steps.median, steps.worst, steps.zoomAtWorst, steps.cpuMedian, steps.cpuWorst);
         std::fflush(stdout);
     }
 }
@@ -145,6 +209,12 @@ int main(int argc, char *argv[])
     const qsizetype named = arguments.indexOf(QStringLiteral("--document"));
     const QString only = named >= 0 ? arguments.value(named + 1) : QString();
     const auto wanted = [&](const char *document) { return only.isEmpty() || only == QLatin1String(document); };
+    // --position top|middle: that position alone.
+    const qsizetype position = arguments.indexOf(QStringLiteral("--position"));
+    onlyPosition = position >= 0 ? arguments.value(position + 1) : QString();
+    idleMs = qMax(0, bench::intArgument(arguments, QStringLiteral("--idle-ms"), idleMs));
+    const qsizetype grabbing = arguments.indexOf(QStringLiteral("--grab"));
+    grabFolder = grabbing >= 0 ? arguments.value(grabbing + 1) : QString();
 
     if (wanted("booklet")) {
         ExamWindow window;

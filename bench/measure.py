@@ -161,8 +161,9 @@ def zoom(bench_dir, steps):
         median, worst = float(f['median_ms']), float(f['worst_ms'])
         met = median <= ZOOM_MEDIAN_TARGET_MS and worst <= ZOOM_WORST_TARGET_MS
         print(f'{f["document"]:10s} at the {f["position"]:6s}: median {median:6.1f} ms, worst {worst:6.1f} ms '
-              f'(to {f["zoom_at_worst"]} %); targets <= {ZOOM_MEDIAN_TARGET_MS} / <= {ZOOM_WORST_TARGET_MS} ms: '
-              f'{verdict(met)}')
+              f'(to {f["zoom_at_worst"]} %), CPU median {float(f["cpu_median_ms"]):6.1f} ms, '
+              f'worst {float(f["cpu_worst_ms"]):6.1f} ms; '
+              f'targets <= {ZOOM_MEDIAN_TARGET_MS} / <= {ZOOM_WORST_TARGET_MS} ms: {verdict(met)}')
 
 
 def documents(bench_dir, iterations):

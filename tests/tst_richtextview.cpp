@@ -101,6 +101,8 @@ private slots:
     void zoomKeepsTheTopLine_data();
     void zoomKeepsTheTopLine();
     void zoomedTextWrapsAtTheViewersWidth();
+    void zoomScalesEveryLengthAndCtrl0RestoresIt_data();
+    void zoomScalesEveryLengthAndCtrl0RestoresIt();
     void scrollsToTopAfterLoading_data();
     void scrollsToTopAfterLoading();
     void laysOutWhatWasLoadedBeforeShowing_data();
@@ -407,6 +409,62 @@ void TestRichTextView::zoomedTextWrapsAtTheViewersWidth()
     // The next document comes at the zoom the reader chose.
     QVERIFY(view.loadRtf(longLine()).ok());
     QCOMPARE(view.document()->lastBlock().layout()->lineCount(), zoomedLines);
+}
+
+void TestRichTextView::zoomScalesEveryLengthAndCtrl0RestoresIt_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+
+    QTest::newRow("runs of several sizes")
+        << QByteArray(R"({\rtf1\ansi \fs20 small {\fs32\b large} small\par \fs28 next\par})");
+    QTest::newRow("indents and margins")
+        << QByteArray(R"({\rtf1\ansi \li720\fi-360 hanging\par\pard \ri400\sb240\sa120 spaced\par\pard plain\par})");
+    QTest::newRow("tab stops") << QByteArray(R"({\rtf1\ansi \tx1440\tx2880 a\tab b\tab c\par\pard d\tab e\par})");
+}
+
+// Every character size, margin, indent and tab stop doubles at 200 %, and Ctrl+0 puts
+// back each format exactly as it was read.
+void TestRichTextView::zoomScalesEveryLengthAndCtrl0RestoresIt()
+{
+    QFETCH(QByteArray, rtf);
+    RichTextView view;
+    QVERIFY(showWith(view, rtf, QSize(400, 300)));
+    QList<QTextCharFormat> ownRuns;
+    for (const QTextFragment &fragment : fragmentsOf(*view.document()))
+        ownRuns << fragment.charFormat();
+    QList<QTextBlockFormat> ownParagraphs;
+    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
+        ownParagraphs << block.blockFormat();
+
+    ctrlWheel(view, 5 * 120);
+    QCOMPARE(view.zoomPercent(), 200);
+    const QList<QTextFragment> zoomed = fragmentsOf(*view.document());
+    QCOMPARE(zoomed.size(), ownRuns.size());
+    for (qsizetype i = 0; i < zoomed.size(); ++i)
+        QCOMPARE(zoomed[i].charFormat().fontPointSize(), 2 * ownRuns[i].fontPointSize());
+    QTextBlock block = view.document()->begin();
+    for (const QTextBlockFormat &own : std::as_const(ownParagraphs)) {
+        const QTextBlockFormat format = block.blockFormat();
+        QCOMPARE(format.leftMargin(), 2 * own.leftMargin());
+        QCOMPARE(format.rightMargin(), 2 * own.rightMargin());
+        QCOMPARE(format.textIndent(), 2 * own.textIndent());
+        QCOMPARE(format.topMargin(), 2 * own.topMargin());
+        QCOMPARE(format.bottomMargin(), 2 * own.bottomMargin());
+        QCOMPARE(format.tabPositions().size(), own.tabPositions().size());
+        for (qsizetype i = 0; i < own.tabPositions().size(); ++i)
+            QCOMPARE(format.tabPositions()[i].position, 2 * own.tabPositions()[i].position);
+        block = block.next();
+    }
+
+    QTest::keyClick(&view, Qt::Key_0, Qt::ControlModifier);
+    QList<QTextCharFormat> restoredRuns;
+    for (const QTextFragment &fragment : fragmentsOf(*view.document()))
+        restoredRuns << fragment.charFormat();
+    QCOMPARE(restoredRuns, ownRuns);
+    QList<QTextBlockFormat> restoredParagraphs;
+    for (QTextBlock restored = view.document()->begin(); restored.isValid(); restored = restored.next())
+        restoredParagraphs << restored.blockFormat();
+    QCOMPARE(restoredParagraphs, ownParagraphs);
 }
 
 // A document loaded before its viewer is shown ends up laid out whole, as one

@@ -1,11 +1,34 @@
 #include "documentzoom.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
 
 namespace {
+
+// Whether a paragraph format has any length that the zoom scales.
+bool hasLengths(const QTextBlockFormat &format)
+{
+    return format.hasProperty(QTextFormat::BlockLeftMargin) || format.hasProperty(QTextFormat::BlockRightMargin)
+           || format.hasProperty(QTextFormat::TextIndent) || format.hasProperty(QTextFormat::BlockTopMargin)
+           || format.hasProperty(QTextFormat::BlockBottomMargin) || !format.tabPositions().isEmpty();
+}
+
+// The place in formats of the document's format at documentIndex (the document
+// keeps each distinct format once), appended the first time it is seen.
+template <typename Format>
+qsizetype placeOf(QList<Format> &formats, QHash<int, qsizetype> &places, int documentIndex, const Format &format)
+{
+    const auto found = places.constFind(documentIndex);
+    if (found != places.cend())
+        return *found;
+    formats.append(format);
+    places.insert(documentIndex, formats.size() - 1);
+    return formats.size() - 1;
+}
 
 QTextBlockFormat scaledBlock(QTextBlockFormat format, qreal factor)
 {
@@ -42,19 +65,35 @@ void DocumentZoom::scale(QTextDocument *document, qreal factor)
     // Without a page size the layout passes over every edit. Given its size back, it lays
     // the document out afresh as after loading it: what the view shows at once, the
     // rest a step at a time while the program is idle.
+    m_prepared.insert(percentOf(factor));   // laid out at that zoom, in idle time if not now
     const QSizeF pageSize = document->pageSize();
     document->setPageSize(QSizeF(0, 0));
+    QList<QTextCharFormat> charFormats = m_charFormats;
+    if (!own) {
+        for (QTextCharFormat &format : charFormats)
+            format = scaled(format, factor);
+    }
+    // A paragraph format without lengths is the same at every zoom: it is left as it is.
+    QList<QTextBlockFormat> blockFormats = m_blockFormats;
+    QList<bool> blockFormatChanges(blockFormats.size());
+    for (qsizetype i = 0; i < blockFormats.size(); ++i) {
+        blockFormatChanges[i] = hasLengths(blockFormats[i]);
+        if (!own && blockFormatChanges[i])
+            blockFormats[i] = scaledBlock(blockFormats[i], factor);
+    }
+
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     for (const Run &run : std::as_const(m_runs)) {
         cursor.setPosition(run.position);
         cursor.setPosition(run.position + run.length, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(own ? run.format : scaled(run.format, factor));
+        cursor.setCharFormat(charFormats[run.format]);
     }
     for (const Paragraph &paragraph : std::as_const(m_paragraphs)) {
         cursor.setPosition(paragraph.position);
-        cursor.setBlockFormat(own ? paragraph.format : scaledBlock(paragraph.format, factor));
-        cursor.setBlockCharFormat(own ? paragraph.characterFormat : scaled(paragraph.characterFormat, factor));
+        if (blockFormatChanges[paragraph.format])
+            cursor.setBlockFormat(blockFormats[paragraph.format]);
+        cursor.setBlockCharFormat(charFormats[paragraph.characterFormat]);
     }
     QTextOption option = document->defaultTextOption();
     option.setTabStopDistance(m_tabStopDistance * factor);
@@ -68,18 +107,75 @@ void DocumentZoom::scale(QTextDocument *document, qreal factor)
 
 void DocumentZoom::forget()
 {
+    forgetFormats();
+    m_prepared.clear();
+}
+
+void DocumentZoom::forgetFormats()
+{
     m_remembered = false;
     m_runs.clear();
     m_paragraphs.clear();
+    m_charFormats.clear();
+    m_blockFormats.clear();
+    m_charactersOfFormat.clear();
+}
+
+void DocumentZoom::prepare(const QTextDocument &document, qreal factor)
+{
+    if (isPrepared(factor))
+        return;
+    // A document at its own sizes is not remembered, so its text may still be rewritten.
+    const bool remembered = m_remembered;
+    if (!remembered)
+        remember(document);
+    if (m_charactersOfFormat.isEmpty()) {
+        QList<QSet<char32_t>> seen(m_charFormats.size());
+        m_charactersOfFormat.resize(m_charFormats.size());
+        const QString text = document.toRawText();
+        for (const Run &run : std::as_const(m_runs)) {
+            for (char32_t character : QStringView(text).mid(run.position, run.length).toUcs4()) {
+                // Objects are measured by their handlers, which a sample document lacks.
+                if (character == QChar::ObjectReplacementCharacter || seen[run.format].contains(character))
+                    continue;
+                seen[run.format].insert(character);
+                m_charactersOfFormat[run.format] += QString::fromUcs4(&character, 1);
+            }
+        }
+    }
+
+    // A sample document that shows the same fonts as the document would at that
+    // zoom: every character once in each format, and an empty paragraph for formats
+    // that only size empty paragraphs. Laying it out measures them.
+    QTextDocument sample;
+    sample.setUndoRedoEnabled(false);
+    sample.setDefaultFont(document.defaultFont());
+    sample.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+    QTextCursor cursor(&sample);
+    for (qsizetype i = 0; i < m_charFormats.size(); ++i) {
+        const QTextCharFormat format = scaled(m_charFormats[i], factor);
+        cursor.insertBlock(QTextBlockFormat(), format);
+        cursor.insertText(m_charactersOfFormat[i], format);
+    }
+    sample.setTextWidth(document.textWidth());
+    sample.size();
+    m_prepared.insert(percentOf(factor));
+    if (!remembered)
+        forgetFormats();
 }
 
 void DocumentZoom::remember(const QTextDocument &document)
 {
+    QHash<int, qsizetype> charPlaces;
+    QHash<int, qsizetype> blockPlaces;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        m_paragraphs.append({block.position(), block.blockFormat(), block.charFormat()});
+        m_paragraphs.append({block.position(),
+                             placeOf(m_blockFormats, blockPlaces, block.blockFormatIndex(), block.blockFormat()),
+                             placeOf(m_charFormats, charPlaces, block.charFormatIndex(), block.charFormat())});
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            m_runs.append({fragment.position(), fragment.length(), fragment.charFormat()});
+            m_runs.append({fragment.position(), fragment.length(),
+                           placeOf(m_charFormats, charPlaces, fragment.charFormatIndex(), fragment.charFormat())});
         }
     }
     const QFont font = document.defaultFont();

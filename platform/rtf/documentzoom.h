@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
+#include <QStringList>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 
@@ -25,26 +27,41 @@ public:
     // The document was replaced: its remembered formats no longer apply.
     void forget();
 
+    // Makes a later scale() to factor cheaper without changing anything shown: each
+    // font the document uses at that zoom measures every character it will lay out
+    // (loading a glyph's metrics costs more than the rest of its layout), and the
+    // font cache keeps what was measured. Does nothing for a factor already prepared.
+    void prepare(const QTextDocument &document, qreal factor);
+    bool isPrepared(qreal factor) const { return m_prepared.contains(percentOf(factor)); }
+
 private:
+    // A document has many runs and paragraphs but few distinct formats: each is
+    // scaled once a step, and the runs that share it pass Qt one shared format.
     struct Run
     {
         int position = 0;
         int length = 0;
-        QTextCharFormat format;
+        qsizetype format = 0;   // in m_charFormats
     };
     struct Paragraph
     {
         int position = 0;
-        QTextBlockFormat format;
-        QTextCharFormat characterFormat;   // what sizes an empty paragraph
+        qsizetype format = 0;            // in m_blockFormats
+        qsizetype characterFormat = 0;   // in m_charFormats: what sizes an empty paragraph
     };
 
+    static int percentOf(qreal factor) { return qRound(factor * 100); }
     void remember(const QTextDocument &document);
+    void forgetFormats();
     QTextCharFormat scaled(QTextCharFormat format, qreal factor) const;
 
     bool m_remembered = false;
     QList<Run> m_runs;
     QList<Paragraph> m_paragraphs;
+    QList<QTextCharFormat> m_charFormats;
+    QList<QTextBlockFormat> m_blockFormats;
+    QStringList m_charactersOfFormat;   // each character once, by place in m_charFormats; filled by prepare()
+    QSet<int> m_prepared;               // zooms in percent
     qreal m_defaultPointSize = 0;   // of runs that set no size of their own
     qreal m_tabStopDistance = 0;
 };

@@ -87,6 +87,9 @@ RichTextView::RichTextView(QWidget *parent)
     // The page is the system's text-box colour even though the box is read-only.
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    m_zoomPreparation.setSingleShot(true);
+    m_zoomPreparation.setInterval(0);
+    connect(&m_zoomPreparation, &QTimer::timeout, this, &RichTextView::prepareNextZooms);
 }
 
 rtf::ReadResult RichTextView::loadRtf(const QByteArray &bytes)
@@ -206,7 +209,7 @@ void RichTextView::rewrite(const std::function<void(QTextDocument *)> &write)
     setZoomPercent(zoom);
 }
 
-void RichTextView::stepZoom(int steps)
+int RichTextView::zoomAfter(int steps) const
 {
     // From a zoom between two steps, the first step goes to the nearer one on that side.
     const int *begin = std::begin(zoomSteps);
@@ -215,7 +218,37 @@ void RichTextView::stepZoom(int steps)
     if (steps > 0 && index < int(std::size(zoomSteps)) && zoomSteps[index] > m_zoomPercent)
         --steps;
     index = qBound(0, index + steps, int(std::size(zoomSteps)) - 1);
-    setZoomPercent(zoomSteps[index]);
+    return zoomSteps[index];
+}
+
+void RichTextView::stepZoom(int steps)
+{
+    zoomTo(zoomAfter(steps));
+}
+
+// A zoom the reader asks for is painted at once, while the rest of the document waits
+// for idle time: left to the event loop, the frame could come after a step of that layout.
+// Once idle, the zooms one step either way are prepared, so the next step is as quick.
+void RichTextView::zoomTo(int percent)
+{
+    const int before = m_zoomPercent;
+    setZoomPercent(percent);
+    if (m_zoomPercent != before) {
+        viewport()->repaint();
+        m_zoomPreparation.start();
+    }
+}
+
+// One zoom a pass of the event loop, so a key pressed meanwhile waits for one at most.
+void RichTextView::prepareNextZooms()
+{
+    for (int percent : {zoomAfter(1), zoomAfter(-1)}) {
+        if (!m_zoom.isPrepared(percent / 100.0)) {
+            m_zoom.prepare(*document(), percent / 100.0);
+            m_zoomPreparation.start();
+            return;
+        }
+    }
 }
 
 bool RichTextView::zoomByKey(const QKeyEvent &event)
@@ -232,7 +265,7 @@ bool RichTextView::zoomByKey(const QKeyEvent &event)
         stepZoom(-1);
         return true;
     case Qt::Key_0:
-        setZoomPercent(100);
+        zoomTo(100);
         return true;
     default:
         return false;

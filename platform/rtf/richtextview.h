@@ -5,6 +5,7 @@
 
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <functional>
 
@@ -59,7 +60,10 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    int zoomAfter(int steps) const;
     void stepZoom(int steps);
+    void zoomTo(int percent);
+    void prepareNextZooms();
     bool zoomByKey(const QKeyEvent &event);
     bool moveCaretByKey(const QKeyEvent &event);
     void moveCaretByPage(int direction, QTextCursor::MoveMode mode);
@@ -70,6 +74,7 @@ private:
     DocumentZoom m_zoom;
     int m_zoomPercent = 100;
     int m_wheelAngle = 0;   // Ctrl+wheel turns not yet worth a whole step
+    QTimer m_zoomPreparation;
     bool m_loadedUnlaidOut = false;   // loaded before the viewer first had a size
     QTextBlock m_firstHeldBack;     // the first paragraph hidden until the first frame is out
 };
