@@ -2,15 +2,16 @@
 #include "desktopfileproperties.h"
 #include "examapplication.h"
 #include "examwindow.h"
+#include "runtimefolder.h"
 #include "startupchecks.h"
 
-int main(int argc, char *argv[])
-{
-    if (!startup::prepare(argc, argv))
-        return 1;
+namespace {
 
+int runExam(int &argc, char *argv[])
+{
     ExamApplication app(argc, argv);
     startup::toolkitStarted();
+    startup::quitOnTerminatingSignals();
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
     // The menu entry's ID, so that docks and task switchers match the running
     // windows to the installed application (their WM_CLASS is the application name,
@@ -23,4 +24,18 @@ int main(int argc, char *argv[])
     ExamWindow window;
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!startup::prepare(argc, argv))
+        return 1;
+
+    const int status = runExam(argc, argv);
+    // The windows and the application object are gone: a terminating signal that
+    // ended the run now ends the process as it would have at once.
+    startup::endAsSignalled();
+    return status;
 }

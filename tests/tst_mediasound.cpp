@@ -34,19 +34,6 @@ std::atomic<int> drainsCallingBack{0};
 using sound::recordRate;
 using sound::rms;
 
-// A 440 Hz tone at half of full scale.
-QByteArray toneWave(const WaveShape &shape, int milliseconds)
-{
-    QByteArray data;
-    const int frames = shape.rate * milliseconds / 1000;
-    for (int f = 0; f < frames; ++f) {
-        const double value = 0.5 * std::sin(2.0 * M_PI * 440.0 * f / shape.rate);
-        for (int c = 0; c < shape.channels; ++c)
-            data.append(encodeSample(value, shape));
-    }
-    return riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data));
-}
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -109,4 +109,17 @@ inline QByteArray riff(const QByteArray &chunks)
     return out;
 }
 
+// A 440 Hz tone at half of full scale.
+inline QByteArray toneWave(const WaveShape &shape, int milliseconds)
+{
+    QByteArray data;
+    const int frames = shape.rate * milliseconds / 1000;
+    for (int f = 0; f < frames; ++f) {
+        const double value = 0.5 * std::sin(2.0 * M_PI * 440.0 * f / shape.rate);
+        for (int c = 0; c < shape.channels; ++c)
+            data.append(encodeSample(value, shape));
+    }
+    return riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data));
+}
+
 } // namespace wavefile
