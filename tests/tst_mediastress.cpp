@@ -7,7 +7,7 @@
 
 #include "mediacontrol.h"
 #include "soundlistener.h"
-#include "soundplayer.h"
+#include "soundmodule.h"
 #include "wavefiles.h"
 
 #include <QApplication>
@@ -310,8 +310,9 @@ void tst_MediaStress::endInChild(Ending ending)
     QVERIFY2(opened.started.wait(10000), qPrintable(firstError(opened.errors)));
     // The sound drains, and outputs are opened and closed in the audio thread, for a
     // while after the test has returned.
+    QVERIFY(loadedSoundModule());
     QMetaObject::invokeMethod(
-        audioThread()->eventDispatcher(),
+        loadedSoundModule()->audioThread()->eventDispatcher(),
         [] {
             QElapsedTimer busy;
             busy.start();
