@@ -3,6 +3,7 @@
 // from the window's thread, again only when it has changed; the sound module loaded
 // there too, and a module that cannot be loaded taken as a file that cannot be read.
 
+#include "childtesting.h"
 #include "mediacontrol.h"
 #include "soundfilereader.h"
 #include "soundmodule.h"
@@ -124,36 +125,6 @@ FileMaker soxTone(const QStringList &encoding, int rate, int channels, const QSt
                                                    QStringLiteral("0.5")})
             == 0;
     };
-}
-
-// Set in a child process that runs one test function afresh, before this process has
-// loaded the sound module.
-constexpr char childRole[] = "NIHONSHIB_MEDIA_CHILD";
-
-bool inChild()
-{
-    return qEnvironmentVariableIsSet(childRole);
-}
-
-// Runs testFunction (a function, or function:row) of program in a child process;
-// returns what the child printed if it failed.
-QString failureOfChild(const QString &program, const QString &testFunction)
-{
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(childRole), QStringLiteral("1"));
-    environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(program, {testFunction});
-    if (!child.waitForFinished(60000)) {
-        child.kill();
-        child.waitForFinished();
-        return QStringLiteral("the child did not end within a minute:\n") + QString::fromLocal8Bit(child.readAll());
-    }
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        return QString::fromLocal8Bit(child.readAll());
-    return QString();
 }
 
 } // namespace
@@ -590,7 +561,7 @@ void tst_MediaControl::otherCommandsAreIgnored()
 // after the start) waits for the load and the read.
 void tst_MediaControl::firstOpenLoadsTheSoundModuleInTheBackground()
 {
-    if (!inChild()) {
+    if (!inTestChild()) {
         const QString failure = failureOfChild(QCoreApplication::applicationFilePath(), QTest::currentTestFunction());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         return;
@@ -660,7 +631,7 @@ void tst_MediaControl::withoutTheSoundModule_data()
 void tst_MediaControl::withoutTheSoundModule()
 {
     QFETCH(FileMaker, make);
-    if (!inChild()) {
+    if (!inTestChild()) {
         // A copy of this test with the module's place filled as the row says: the
         // module is looked for beside the program only.
         QTemporaryDir folder;

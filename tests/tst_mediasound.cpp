@@ -1,6 +1,8 @@
 // The time-up sound played for real: a private sound server with a null sink stands in
 // for the speakers, and what reaches the sink is recorded from its monitor and measured.
 
+#include "busyaudiothread.h"
+#include "childtesting.h"
 #include "mediacontrol.h"
 #include "soundlistener.h"
 #include "soundmodule.h"
@@ -207,19 +209,9 @@ void tst_MediaSound::playWhilePlayingStartsAgain()
 // the library down under it. Run in a child process of this test, whose exit is watched.
 void tst_MediaSound::audioThreadStillBusyAtExit()
 {
-    const char *childRole = "NIHONSHIB_AUDIO_BUSY_AT_EXIT";
-    if (!qEnvironmentVariableIsSet(childRole)) {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QLatin1String(childRole), QStringLiteral("1"));
-        // A crash is this test's finding, not a reason to attach a debugger.
-        environment.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("audioThreadStillBusyAtExit")});
-        QVERIFY(child.waitForFinished(60000));
-        const QByteArray output = child.readAll();
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+    if (!inTestChild()) {
+        const QString failure = failureOfChild(QCoreApplication::applicationFilePath(), QTest::currentTestFunction());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
         return;
     }
 
@@ -232,25 +224,7 @@ void tst_MediaSound::audioThreadStillBusyAtExit()
     QVERIFY(opened.finished.wait(5000));
     // Outputs opened and closed in the audio thread for a while after the test has returned.
     QVERIFY(loadedSoundModule());
-    QMetaObject::invokeMethod(
-        loadedSoundModule()->audioThread()->eventDispatcher(),
-        [] {
-            QElapsedTimer busy;
-            busy.start();
-            while (!busy.hasExpired(1500)) {
-                QByteArray silence(4410 * 2, '\0');
-                QBuffer buffer(&silence);
-                buffer.open(QIODevice::ReadOnly);
-                QAudioFormat format;
-                format.setSampleRate(44100);
-                format.setChannelCount(1);
-                format.setSampleFormat(QAudioFormat::Int16);
-                QAudioSink sink(QMediaDevices::defaultAudioOutput(), format);
-                sink.start(&buffer);
-                sink.stop();
-            }
-        },
-        Qt::QueuedConnection);
+    keepAudioThreadBusy(loadedSoundModule()->audioThread(), 1500);
 }
 
 QTEST_MAIN(tst_MediaSound)

@@ -5,6 +5,8 @@
 // busy or is asking a server that never answers. tools/stress-sound.sh runs the passes
 // over and over under load, in the sanitizer and ThreadSanitizer builds.
 
+#include "busyaudiothread.h"
+#include "childtesting.h"
 #include "mediacontrol.h"
 #include "soundlistener.h"
 #include "soundmodule.h"
@@ -33,9 +35,6 @@
 namespace {
 
 using namespace wavefile;
-
-// Set in a child process of this test: which end it plays out.
-constexpr const char *childRole = "NIHONSHIB_STRESS_CHILD";
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -132,7 +131,7 @@ void tst_MediaStress::initTestCase()
     QVERIFY(writeFile(m_short, toneWave(WaveShape{tagPcm, 16, 2, 48000}, 60)));
     QVERIFY(writeFile(m_long, toneWave(WaveShape(), 3000)));
 
-    if (qEnvironmentVariableIsSet(childRole))
+    if (inTestChild())
         return;
     m_server = std::make_unique<sound::Server>();
     const QString unavailable = m_server->start();
@@ -274,29 +273,21 @@ void tst_MediaStress::programEnds_data()
 void tst_MediaStress::programEnds()
 {
     QFETCH(Ending, ending);
-    if (qEnvironmentVariableIsSet(childRole)) {
+    if (inTestChild()) {
         endInChild(ending);
         return;
     }
 
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(childRole), QStringLiteral("1"));
+    QProcessEnvironment silentServer;
     if (ending == Ending::AskingSilentServer)
-        environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + m_silentServer.fullServerName());
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("programEnds:") + QString::fromLatin1(QTest::currentDataTag())});
-    // Run the silent server meanwhile.
-    QVERIFY(QTest::qWaitFor([&child] { return child.state() == QProcess::NotRunning; }, 120000));
-    const QByteArray output = child.readAll();
-    const bool endedWell = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+        silentServer.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + m_silentServer.fullServerName());
+    const QString failure = failureOfChild(QCoreApplication::applicationFilePath(),
+                                           QStringLiteral("programEnds:") + QString::fromLatin1(QTest::currentDataTag()),
+                                           silentServer, 120000);
     // All of it, where a sanitizer's report would be cut short in a failure message.
-    if (!endedWell)
-        fprintf(stderr, "--- the child's output ---\n%s--- the child %s with %d ---\n", output.constData(),
-                child.exitStatus() == QProcess::CrashExit ? "was ended by signal" : "exited", child.exitCode());
-    QVERIFY(endedWell);
+    if (!failure.isEmpty())
+        fprintf(stderr, "--- the child's output ---\n%s\n---\n", qPrintable(failure));
+    QVERIFY(failure.isEmpty());
 }
 
 void tst_MediaStress::endInChild(Ending ending)
@@ -311,25 +302,7 @@ void tst_MediaStress::endInChild(Ending ending)
     // The sound drains, and outputs are opened and closed in the audio thread, for a
     // while after the test has returned.
     QVERIFY(loadedSoundModule());
-    QMetaObject::invokeMethod(
-        loadedSoundModule()->audioThread()->eventDispatcher(),
-        [] {
-            QElapsedTimer busy;
-            busy.start();
-            while (!busy.hasExpired(100)) {
-                QByteArray silence(4410 * 2, '\0');
-                QBuffer buffer(&silence);
-                buffer.open(QIODevice::ReadOnly);
-                QAudioFormat format;
-                format.setSampleRate(44100);
-                format.setChannelCount(1);
-                format.setSampleFormat(QAudioFormat::Int16);
-                QAudioSink sink(QMediaDevices::defaultAudioOutput(), format);
-                sink.start(&buffer);
-                sink.stop();
-            }
-        },
-        Qt::QueuedConnection);
+    keepAudioThreadBusy(loadedSoundModule()->audioThread(), 100);
 }
 
 // NIHONSHIB_STRESS_PASSES passes in one process (Qt 6.4's QtTest has no -repeat), one
@@ -337,7 +310,7 @@ void tst_MediaStress::endInChild(Ending ending)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const int passes = qEnvironmentVariableIsSet(childRole) ? 1 : qEnvironmentVariableIntValue("NIHONSHIB_STRESS_PASSES");
+    const int passes = inTestChild() ? 1 : qEnvironmentVariableIntValue("NIHONSHIB_STRESS_PASSES");
     tst_MediaStress test;
     for (int pass = 1; pass <= std::max(passes, 1); ++pass) {
         if (passes > 1)
