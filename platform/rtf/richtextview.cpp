@@ -413,7 +413,10 @@ void RichTextView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    finishZoom();
+    // Ctrl on its own, pressed for the next zoom step, leaves the step going on.
+    const int key = event->key();
+    if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt && key != Qt::Key_Meta)
+        finishZoom();
     if (moveCaretByKey(*event)) {
         event->accept();
         return;
