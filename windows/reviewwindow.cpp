@@ -148,7 +148,6 @@ void ReviewWindow::onPrintTriggered()
 
 void ReviewWindow::showQuestion(int question)
 {
-    m_reviewView->finishZoom();
     const QTextBlock entry = m_review->entryBlock(question);
     const QRectF rect = m_reviewView->document()->documentLayout()->blockBoundingRect(entry);
     QScrollBar *scroll = m_reviewView->verticalScrollBar();

@@ -241,27 +241,35 @@ bool RichTextView::zoomViewFirst(int percent)
     const QScopedValueRollback<bool> scrolling(m_zoomScrolling, true);
     const int width = viewport()->width();
     m_zoom.beginScale(document(), percent / 100.0, m_zoomAnchor, end);
-    keepZoomAnchor();
+    // The view is placed once all it shows is scaled, as whatever follows the scroll
+    // bar (the section in sight) may look at the paragraphs in it.
+    const int bottom = zoomAnchorY() + viewport()->height();
     for (int below = m_zoom.unscaledBelow(); below >= 0 && viewport()->width() == width;
          below = m_zoom.unscaledBelow()) {
-        const QRectF next = document()->documentLayout()->blockBoundingRect(document()->findBlock(below));
-        if (next.top() >= bar->value() + viewport()->height())
+        if (document()->documentLayout()->blockBoundingRect(document()->findBlock(below)).top() >= bottom)
             break;
         m_zoom.scaleBelow(document(), 4);
     }
+    keepZoomAnchor();
     // The scroll bar came or went: Qt lays the whole document out anew at the new width.
     if (viewport()->width() != width)
         finishZoom();
     return true;
 }
 
-// The anchor line back at the top after paragraphs above it changed their height.
-void RichTextView::keepZoomAnchor()
+// Where the line kept at the top stands in the document.
+int RichTextView::zoomAnchorY() const
 {
     QTextCursor top(document());
     top.setPosition(qMin(m_zoomAnchor, document()->characterCount() - 1));
+    return verticalScrollBar()->value() + cursorRect(top).top();
+}
+
+// The anchor line back at the top after paragraphs above it changed their height.
+void RichTextView::keepZoomAnchor()
+{
     QScrollBar *bar = verticalScrollBar();
-    const int topY = bar->value() + cursorRect(top).top();
+    const int topY = zoomAnchorY();
     // Qt may be laying the document out again (a new default tab stop): its range is a guess until it is done.
     if (!isLaidOutToTheEnd())
         bar->setMaximum(qMax(bar->maximum(), topY));

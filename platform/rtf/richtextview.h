@@ -76,6 +76,7 @@ private:
     bool zoomViewFirst(int percent);
     void scaleWholeDocument();
     bool isLaidOutToTheEnd() const;
+    int zoomAnchorY() const;
     void keepZoomAnchor();
     void continueZoom();
     bool zoomByKey(const QKeyEvent &event);
