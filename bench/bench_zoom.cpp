@@ -153,7 +153,23 @@ Steps zoomSteps(RichTextView *viewer, int count, bool middle)
 
 // --grab DIR: instead of timing, writes what the viewer shows at a few zooms, scrolled
 // to the top and halfway, once the layout has settled, to compare two builds' pixels.
+// Each zoom is reached as a reader reaches it, by Ctrl++ or Ctrl+- pressed in quick
+// succession from 100 %, so the grab shows the steps' result.
 QString grabFolder;
+
+void pressZoomKey(RichTextView *viewer, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
+    QApplication::sendEvent(viewer, &press);
+    QApplication::sendEvent(viewer, &release);
+}
+
+void zoomByKeys(RichTextView *viewer, int percent)
+{
+    while (viewer->zoomPercent() != percent)
+        pressZoomKey(viewer, viewer->zoomPercent() < percent ? Qt::Key_Plus : Qt::Key_Minus);
+}
 
 void grab(const char *document, RichTextView *viewer)
 {
@@ -164,9 +180,15 @@ void grab(const char *document, RichTextView *viewer)
             QScrollBar *bar = viewer->verticalScrollBar();
             bar->setValue(middle ? (bar->minimum() + bar->maximum()) / 2 : bar->minimum());
             idleFor(100);
-            viewer->setZoomPercent(percent);
+            zoomByKeys(viewer, percent);
             idleFor(300);
-            // However busy the machine, the whole document is laid out and the scroll bar's range settled.
+            // However busy the machine, the steps have scaled the whole document, which
+            // is laid out and the scroll bar's range settled.
+            const qint64 deadline = bench::monotonicNs() + qint64(10) * 1000000000;
+            while (viewer->isZooming() && bench::monotonicNs() < deadline)
+                idleFor(50);
+            if (viewer->isZooming())
+                std::fprintf(stderr, "%s: the zoom to %d %% did not settle\n", document, percent);
             viewer->document()->size();
             idleFor(100);
             viewer->window()->grab().save(QStringLiteral("%1/%2-%3-%4.png")

@@ -23,13 +23,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Each paragraph says its number, in the mincho font at 12 pt.
-QByteArray numberedParagraphs(int count)
+// Each paragraph says its number, in the mincho font at 12 pt; tabbed, a tab at the
+// document's default stops follows the number.
+QByteArray numberedParagraphs(int count, bool tabbed = false)
 {
     QByteArray rtf = R"({\rtf1\ansi\ansicpg932\deff0{\fonttbl{\f0\fnil\fcharset128 \'82\'6c\'82\'72 \'96\'be\'92\'a9;}})"
                      R"({\colortbl;\red255\green0\blue0;}\pard\plain )";
     for (int i = 1; i <= count; ++i)
-        rtf += R"(\'91\'e6 )" + QByteArray::number(i) + R"( {\cf1\ul \'96\'e2}\par )";
+        rtf += R"(\'91\'e6 )" + QByteArray::number(i) + (tabbed ? R"(\tab)" : "") + R"( {\cf1\ul \'96\'e2}\par )";
     return rtf + "}";
 }
 
@@ -100,6 +101,8 @@ private slots:
     void zoomStopsAtItsLimitsAndCtrl0Restores();
     void zoomKeepsTheTopLine_data();
     void zoomKeepsTheTopLine();
+    void zoomStepsHalfwaySettleAsAZoomAtOnce_data();
+    void zoomStepsHalfwaySettleAsAZoomAtOnce();
     void zoomedTextWrapsAtTheViewersWidth();
     void zoomScalesEveryLengthAndCtrl0RestoresIt_data();
     void zoomScalesEveryLengthAndCtrl0RestoresIt();
@@ -392,6 +395,60 @@ void TestRichTextView::zoomKeepsTheTopLine()
     QCOMPARE(view.cursorForPosition(QPoint(0, 1)).block().text(), topLine);
     QTest::keyClick(&view, Qt::Key_0, Qt::ControlModifier);
     QCOMPARE(view.cursorForPosition(QPoint(0, 1)).block().text(), topLine);
+}
+
+// Halfway down a long document a step shows the view at the new zoom at once and
+// scales the rest while idle; settled, the reader sees what the zoom applied to the
+// whole document at once shows.
+void TestRichTextView::zoomStepsHalfwaySettleAsAZoomAtOnce_data()
+{
+    QTest::addColumn<bool>("tabbed");
+    QTest::addColumn<QString>("steps");   // Ctrl+= (+) and Ctrl+- (-) pressed in quick succession
+    QTest::addColumn<Qt::Key>("then");    // Qt::Key_unknown: the program idles
+    QTest::newRow("a step up") << false << u"+"_s << Qt::Key_unknown;
+    QTest::newRow("a step down") << false << u"-"_s << Qt::Key_unknown;
+    QTest::newRow("steps in quick succession") << false << u"++++"_s << Qt::Key_unknown;
+    QTest::newRow("text with tabs") << true << u"--"_s << Qt::Key_unknown;
+    QTest::newRow("back to its own sizes") << true << u"+-"_s << Qt::Key_unknown;
+    // The caret, on the line at the top, moves without scrolling the view.
+    QTest::newRow("an arrow key at once") << false << u"++"_s << Qt::Key_Down;
+}
+
+void TestRichTextView::zoomStepsHalfwaySettleAsAZoomAtOnce()
+{
+    QFETCH(bool, tabbed);
+    QFETCH(QString, steps);
+    QFETCH(Qt::Key, then);
+    const QByteArray rtf = numberedParagraphs(600, tabbed);
+    RichTextView stepped;
+    RichTextView atOnce;
+    for (RichTextView *view : {&stepped, &atOnce}) {
+        view->setFocusPolicy(Qt::NoFocus);   // neither draws a caret
+        QVERIFY(showWith(*view, rtf, QSize(400, 300)));
+        view->document()->size();   // laid out to the end, as once the program has been idle
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum() / 2);
+        view->setTextCursor(view->cursorForPosition(QPoint(0, 1)));
+    }
+
+    // The other viewer takes the same steps, each applied to the whole document at once.
+    for (QChar step : steps) {
+        QTest::keyClick(&stepped, step == u'+' ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
+        atOnce.setZoomPercent(stepped.zoomPercent());
+    }
+    QVERIFY(stepped.isZooming());
+    if (then == Qt::Key_unknown) {
+        for (int pass = 0; pass < 1000 && stepped.isZooming(); ++pass)
+            QCoreApplication::processEvents();
+    } else {
+        QTest::keyClick(&stepped, then);
+        QTest::keyClick(&atOnce, then);
+    }
+    QVERIFY(!stepped.isZooming());
+    QCOMPARE(stepped.document()->size(), atOnce.document()->size());
+    QCoreApplication::processEvents();   // the scroll bars' ranges follow the layouts' last size
+    QCOMPARE(stepped.verticalScrollBar()->maximum(), atOnce.verticalScrollBar()->maximum());
+    QCOMPARE(stepped.verticalScrollBar()->value(), atOnce.verticalScrollBar()->value());
+    QCOMPARE(stepped.viewport()->grab().toImage(), atOnce.viewport()->grab().toImage());
 }
 
 void TestRichTextView::zoomedTextWrapsAtTheViewersWidth()

@@ -7,6 +7,9 @@
 #include <QTextDocument>
 #include <QTextOption>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 // Whether a paragraph format has any length that the zoom scales.
@@ -55,6 +58,7 @@ QTextBlockFormat scaledBlock(QTextBlockFormat format, qreal factor)
 
 void DocumentZoom::scale(QTextDocument *document, qreal factor)
 {
+    m_scaling = false;
     if (!m_remembered) {
         if (qFuzzyCompare(factor, 1.0))
             return;
@@ -68,39 +72,131 @@ void DocumentZoom::scale(QTextDocument *document, qreal factor)
     m_prepared.insert(percentOf(factor));   // laid out at that zoom, in idle time if not now
     const QSizeF pageSize = document->pageSize();
     document->setPageSize(QSizeF(0, 0));
-    QList<QTextCharFormat> charFormats = m_charFormats;
-    if (!own) {
-        for (QTextCharFormat &format : charFormats)
-            format = scaled(format, factor);
-    }
-    // A paragraph format without lengths is the same at every zoom: it is left as it is.
-    QList<QTextBlockFormat> blockFormats = m_blockFormats;
-    QList<bool> blockFormatChanges(blockFormats.size());
-    for (qsizetype i = 0; i < blockFormats.size(); ++i) {
-        blockFormatChanges[i] = hasLengths(blockFormats[i]);
-        if (!own && blockFormatChanges[i])
-            blockFormats[i] = scaledBlock(blockFormats[i], factor);
-    }
-
+    scaleFormats(factor);
     QTextCursor cursor(document);
     cursor.beginEditBlock();
-    for (const Run &run : std::as_const(m_runs)) {
-        cursor.setPosition(run.position);
-        cursor.setPosition(run.position + run.length, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(charFormats[run.format]);
-    }
-    for (const Paragraph &paragraph : std::as_const(m_paragraphs)) {
-        cursor.setPosition(paragraph.position);
-        if (blockFormatChanges[paragraph.format])
-            cursor.setBlockFormat(blockFormats[paragraph.format]);
-        cursor.setBlockCharFormat(charFormats[paragraph.characterFormat]);
-    }
+    scaleParagraphs(document, 0, m_paragraphs.size());
     QTextOption option = document->defaultTextOption();
     option.setTabStopDistance(m_tabStopDistance * factor);
     document->setDefaultTextOption(option);
     cursor.endEditBlock();
     document->setPageSize(pageSize);
 
+    if (own)
+        forget();
+}
+
+void DocumentZoom::beginScale(QTextDocument *document, qreal factor, int from, int to)
+{
+    m_scaling = false;
+    if (!m_remembered) {
+        if (qFuzzyCompare(factor, 1.0))
+            return;
+        remember(*document);
+    }
+    m_prepared.insert(percentOf(factor));
+    scaleFormats(factor);
+    const auto paragraphAt = [this](int position) {
+        const auto after = std::upper_bound(m_paragraphs.cbegin(), m_paragraphs.cend(), position,
+                                            [](int at, const Paragraph &paragraph) { return at < paragraph.position; });
+        return qMax<qsizetype>(0, (after - m_paragraphs.cbegin()) - 1);
+    };
+    m_scaledFirst = paragraphAt(from);
+    m_scaledEnd = qMax(m_scaledFirst, paragraphAt(to)) + 1;
+    m_scaling = true;
+    scaleParagraphs(document, m_scaledFirst, m_scaledEnd);
+    if (m_scaledFirst == 0 && m_scaledEnd == m_paragraphs.size())
+        finishScaling(document);
+}
+
+bool DocumentZoom::scaleBelow(QTextDocument *document, int count)
+{
+    if (!m_scaling || m_scaledEnd >= m_paragraphs.size())
+        return false;
+    const qsizetype end = qMin(m_paragraphs.size(), m_scaledEnd + count);
+    scaleParagraphs(document, m_scaledEnd, end);
+    m_scaledEnd = end;
+    if (m_scaledFirst == 0 && m_scaledEnd == m_paragraphs.size())
+        finishScaling(document);
+    return true;
+}
+
+bool DocumentZoom::scaleAbove(QTextDocument *document, int count)
+{
+    if (!m_scaling || m_scaledFirst <= 0)
+        return false;
+    const qsizetype first = qMax<qsizetype>(0, m_scaledFirst - count);
+    scaleParagraphs(document, first, m_scaledFirst);
+    m_scaledFirst = first;
+    if (m_scaledFirst == 0 && m_scaledEnd == m_paragraphs.size())
+        finishScaling(document);
+    return true;
+}
+
+int DocumentZoom::unscaledBelow() const
+{
+    return m_scaling && m_scaledEnd < m_paragraphs.size() ? m_paragraphs[m_scaledEnd].position : -1;
+}
+
+// Each distinct format once a step; a paragraph format without lengths is the same at every zoom.
+void DocumentZoom::scaleFormats(qreal factor)
+{
+    const bool own = qFuzzyCompare(factor, 1.0);
+    m_factor = factor;
+    m_scaledCharFormats = m_charFormats;
+    if (!own) {
+        for (QTextCharFormat &format : m_scaledCharFormats)
+            format = scaled(format, factor);
+    }
+    m_scaledBlockFormats = m_blockFormats;
+    m_blockFormatChanges.resize(m_blockFormats.size());
+    for (qsizetype i = 0; i < m_scaledBlockFormats.size(); ++i) {
+        m_blockFormatChanges[i] = hasLengths(m_scaledBlockFormats[i]);
+        if (!own && m_blockFormatChanges[i])
+            m_scaledBlockFormats[i] = scaledBlock(m_scaledBlockFormats[i], factor);
+    }
+}
+
+// The paragraphs first..end (in m_paragraphs) and their runs at the formats of the zoom
+// being applied, in one edit: Qt lays out those paragraphs anew and moves the others.
+void DocumentZoom::scaleParagraphs(QTextDocument *document, qsizetype first, qsizetype end)
+{
+    if (first >= end)
+        return;
+    const int from = m_paragraphs[first].position;
+    const int to = end < m_paragraphs.size() ? m_paragraphs[end].position : std::numeric_limits<int>::max();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    auto run = std::lower_bound(m_runs.cbegin(), m_runs.cend(), from,
+                                [](const Run &run, int at) { return run.position < at; });
+    for (; run != m_runs.cend() && run->position < to; ++run) {
+        cursor.setPosition(run->position);
+        cursor.setPosition(run->position + run->length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(m_scaledCharFormats[run->format]);
+    }
+    for (qsizetype i = first; i < end; ++i) {
+        const Paragraph &paragraph = m_paragraphs[i];
+        cursor.setPosition(paragraph.position);
+        if (m_blockFormatChanges[paragraph.format])
+            cursor.setBlockFormat(m_scaledBlockFormats[paragraph.format]);
+        cursor.setBlockCharFormat(m_scaledCharFormats[paragraph.characterFormat]);
+    }
+    cursor.endEditBlock();
+}
+
+// Every paragraph is at the zoom. Qt lays the whole document out again for a new
+// default tab stop, so it is changed only where a tab character uses it, and to
+// leave the document exactly as it was at its own sizes.
+void DocumentZoom::finishScaling(QTextDocument *document)
+{
+    m_scaling = false;
+    const bool own = qFuzzyCompare(m_factor, 1.0);
+    const qreal tabStopDistance = m_tabStopDistance * m_factor;
+    if ((m_hasTabs || own) && document->defaultTextOption().tabStopDistance() != tabStopDistance) {
+        QTextOption option = document->defaultTextOption();
+        option.setTabStopDistance(tabStopDistance);
+        document->setDefaultTextOption(option);
+    }
     if (own)
         forget();
 }
@@ -114,6 +210,7 @@ void DocumentZoom::forget()
 void DocumentZoom::forgetFormats()
 {
     m_remembered = false;
+    m_scaling = false;
     m_runs.clear();
     m_paragraphs.clear();
     m_charFormats.clear();
@@ -181,6 +278,7 @@ void DocumentZoom::remember(const QTextDocument &document)
     const QFont font = document.defaultFont();
     m_defaultPointSize = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
     m_tabStopDistance = document.defaultTextOption().tabStopDistance();
+    m_hasTabs = document.toRawText().contains(u'\t');
     m_remembered = true;
 }
 

@@ -27,6 +27,21 @@ public:
     // The document was replaced: its remembered formats no longer apply.
     void forget();
 
+    // A zoom step in parts, for a document Qt has laid out to its end: the paragraphs
+    // from the one at position from to the one at position to are shown at factor at
+    // once, and Qt lays out only them anew (the others are just moved); the others keep
+    // their sizes until scaleBelow() and scaleAbove() reach them. Once every paragraph
+    // is scaled, the document is as scale() leaves it. scale() and forget() end a step
+    // in parts where it stands.
+    void beginScale(QTextDocument *document, qreal factor, int from, int to);
+    // Scale up to count more paragraphs right after the scaled ones, or right before
+    // them, nearest first; false if there are none left on that side.
+    bool scaleBelow(QTextDocument *document, int count);
+    bool scaleAbove(QTextDocument *document, int count);
+    bool isScaling() const { return m_scaling; }
+    // Where the paragraphs below the scaled ones begin; -1 if none is left below.
+    int unscaledBelow() const;
+
     // Makes a later scale() to factor cheaper without changing anything shown: each
     // font the document uses at that zoom measures every character it will lay out
     // (loading a glyph's metrics costs more than the rest of its layout), and the
@@ -52,6 +67,9 @@ private:
 
     static int percentOf(qreal factor) { return qRound(factor * 100); }
     void remember(const QTextDocument &document);
+    void scaleFormats(qreal factor);
+    void scaleParagraphs(QTextDocument *document, qsizetype first, qsizetype end);
+    void finishScaling(QTextDocument *document);
     void forgetFormats();
     QTextCharFormat scaled(QTextCharFormat format, qreal factor) const;
 
@@ -64,4 +82,15 @@ private:
     QSet<int> m_prepared;               // zooms in percent
     qreal m_defaultPointSize = 0;   // of runs that set no size of their own
     qreal m_tabStopDistance = 0;
+    bool m_hasTabs = false;          // only a tab character is placed by the default tab stops
+
+    // The formats of the zoom being applied, and the paragraphs, in m_paragraphs,
+    // already at it while a step in parts goes on.
+    qreal m_factor = 1;
+    QList<QTextCharFormat> m_scaledCharFormats;
+    QList<QTextBlockFormat> m_scaledBlockFormats;
+    QList<bool> m_blockFormatChanges;   // by place in m_blockFormats: whether the zoom changes it
+    bool m_scaling = false;
+    qsizetype m_scaledFirst = 0;
+    qsizetype m_scaledEnd = 0;
 };

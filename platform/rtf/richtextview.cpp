@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QtMath>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QWheelEvent>
@@ -89,7 +91,7 @@ RichTextView::RichTextView(QWidget *parent)
     viewport()->setAutoFillBackground(true);
     m_zoomPreparation.setSingleShot(true);
     m_zoomPreparation.setInterval(0);
-    connect(&m_zoomPreparation, &QTimer::timeout, this, &RichTextView::prepareNextZooms);
+    connect(&m_zoomPreparation, &QTimer::timeout, this, &RichTextView::continueZoom);
 }
 
 rtf::ReadResult RichTextView::loadRtf(const QByteArray &bytes)
@@ -180,13 +182,27 @@ void RichTextView::layOutWholeDocument()
 void RichTextView::setZoomPercent(int percent)
 {
     percent = qBound(smallestZoomPercent, percent, largestZoomPercent);
-    if (percent == m_zoomPercent)
+    if (percent == m_zoomPercent) {
+        finishZoom();
         return;
+    }
+    m_zoomPercent = percent;
+    scaleWholeDocument();
+}
+
+void RichTextView::finishZoom()
+{
+    if (m_zoom.isScaling())
+        scaleWholeDocument();
+}
+
+// The whole document at the current zoom, the line at the top staying at the top.
+void RichTextView::scaleWholeDocument()
+{
     // The line at the top: a hit on its first row would count as the end of the line above.
     const int topPosition = cursorForPosition(QPoint(0, 1)).position();
     const bool atTop = verticalScrollBar()->value() == verticalScrollBar()->minimum();
-    m_zoomPercent = percent;
-    m_zoom.scale(document(), percent / 100.0);
+    m_zoom.scale(document(), m_zoomPercent / 100.0);
     if (atTop)
         return;
     QTextCursor top(document());
@@ -197,6 +213,67 @@ void RichTextView::setZoomPercent(int percent)
     document()->documentLayout()->hitTest(QPointF(0, topY + viewport()->height()), Qt::FuzzyHit);
     verticalScrollBar()->setMaximum(qMax(verticalScrollBar()->maximum(), topY));
     verticalScrollBar()->setValue(topY);
+}
+
+// Whether Qt has laid out every paragraph, so that an edit has it lay out that part
+// anew and move the rest, rather than laying out the whole document from its start.
+bool RichTextView::isLaidOutToTheEnd() const
+{
+    const QTextBlock last = document()->lastBlock();
+    return !m_firstHeldBack.isValid() && last.isVisible() && last.layout() && last.layout()->lineCount() > 0;
+}
+
+// A step of the reader's further down a document: the paragraphs the view shows at the
+// new zoom first, from the line at the top down as far as the view reaches, the rest
+// later (continueZoom()). Qt then lays out those paragraphs anew rather than everything
+// from the document's start down to the view.
+bool RichTextView::zoomViewFirst(int percent)
+{
+    // Near the top, Qt lays out hardly more than the view shows in any case.
+    QScrollBar *bar = verticalScrollBar();
+    if (bar->value() - bar->minimum() < 2 * viewport()->height() || !isLaidOutToTheEnd())
+        return false;
+    m_zoomAnchor = cursorForPosition(QPoint(0, 1)).position();
+    // Zoomed out, the view reaches further down the text than it does now.
+    const int reach = qCeil(viewport()->height() * qreal(m_zoomPercent) / percent);
+    const int end = cursorForPosition(QPoint(0, reach)).position();
+    m_zoomPercent = percent;
+    const QScopedValueRollback<bool> scrolling(m_zoomScrolling, true);
+    const int width = viewport()->width();
+    m_zoom.beginScale(document(), percent / 100.0, m_zoomAnchor, end);
+    // The view is placed once all it shows is scaled, as whatever follows the scroll
+    // bar (the section in sight) may look at the paragraphs in it.
+    const int bottom = zoomAnchorY() + viewport()->height();
+    for (int below = m_zoom.unscaledBelow(); below >= 0 && viewport()->width() == width;
+         below = m_zoom.unscaledBelow()) {
+        if (document()->documentLayout()->blockBoundingRect(document()->findBlock(below)).top() >= bottom)
+            break;
+        m_zoom.scaleBelow(document(), 4);
+    }
+    keepZoomAnchor();
+    // The scroll bar came or went: Qt lays the whole document out anew at the new width.
+    if (viewport()->width() != width)
+        finishZoom();
+    return true;
+}
+
+// Where the line kept at the top stands in the document.
+int RichTextView::zoomAnchorY() const
+{
+    QTextCursor top(document());
+    top.setPosition(qMin(m_zoomAnchor, document()->characterCount() - 1));
+    return verticalScrollBar()->value() + cursorRect(top).top();
+}
+
+// The anchor line back at the top after paragraphs above it changed their height.
+void RichTextView::keepZoomAnchor()
+{
+    QScrollBar *bar = verticalScrollBar();
+    const int topY = zoomAnchorY();
+    // Qt may be laying the document out again (a new default tab stop): its range is a guess until it is done.
+    if (!isLaidOutToTheEnd())
+        bar->setMaximum(qMax(bar->maximum(), topY));
+    bar->setValue(topY);
 }
 
 void RichTextView::rewrite(const std::function<void(QTextDocument *)> &write)
@@ -231,17 +308,36 @@ void RichTextView::stepZoom(int steps)
 // Once idle, the zooms one step either way are prepared, so the next step is as quick.
 void RichTextView::zoomTo(int percent)
 {
-    const int before = m_zoomPercent;
-    setZoomPercent(percent);
-    if (m_zoomPercent != before) {
-        viewport()->repaint();
-        m_zoomPreparation.start();
+    percent = qBound(smallestZoomPercent, percent, largestZoomPercent);
+    if (percent == m_zoomPercent)
+        return;
+    if (!zoomViewFirst(percent)) {
+        m_zoomPercent = percent;
+        scaleWholeDocument();
     }
+    viewport()->repaint();
+    m_zoomPreparation.start();
 }
 
-// One zoom a pass of the event loop, so a key pressed meanwhile waits for one at most.
-void RichTextView::prepareNextZooms()
+// A share of a step's paragraphs, or once they are all scaled, one zoom a pass of the
+// event loop, so a key pressed meanwhile waits for one share at most. The paragraphs
+// below the view come first; for each share above it the view follows the anchor line.
+void RichTextView::continueZoom()
 {
+    constexpr int paragraphsAtOnce = 24;
+    if (m_zoom.isScaling()) {
+        if (!isLaidOutToTheEnd()) {
+            finishZoom();
+        } else {
+            const QScopedValueRollback<bool> scrolling(m_zoomScrolling, true);
+            if (!m_zoom.scaleBelow(document(), paragraphsAtOnce)) {
+                m_zoom.scaleAbove(document(), paragraphsAtOnce);
+                keepZoomAnchor();
+            }
+        }
+        m_zoomPreparation.start();
+        return;
+    }
     for (int percent : {zoomAfter(1), zoomAfter(-1)}) {
         if (!m_zoom.isPrepared(percent / 100.0)) {
             m_zoom.prepare(*document(), percent / 100.0);
@@ -321,7 +417,15 @@ void RichTextView::moveCaretByPage(int direction, QTextCursor::MoveMode mode)
 void RichTextView::keyPressEvent(QKeyEvent *event)
 {
     layOutWholeDocument();
-    if (zoomByKey(*event) || moveCaretByKey(*event)) {
+    if (zoomByKey(*event)) {
+        event->accept();
+        return;
+    }
+    // Ctrl on its own, pressed for the next zoom step, leaves the step going on.
+    const int key = event->key();
+    if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt && key != Qt::Key_Meta)
+        finishZoom();
+    if (moveCaretByKey(*event)) {
         event->accept();
         return;
     }
@@ -369,6 +473,10 @@ void RichTextView::scrollContentsBy(int dx, int dy)
     QTextEdit::scrollContentsBy(dx, dy);
     if (hasFocus())
         viewport()->update();
+    // The reader scrolled while a step was still scaling the rest: it is finished at
+    // once, around the line now at the top.
+    if (!m_zoomScrolling)
+        finishZoom();
 }
 
 // The first frame of a window shows the document's top; as it comes out, before
@@ -378,6 +486,9 @@ void RichTextView::resizeEvent(QResizeEvent *event)
     // The first size a viewer gets is the one Qt sends as it is first shown.
     if (std::exchange(m_loadedUnlaidOut, false) && document()->pageSize().isNull())
         holdBackAllButFirstBlock();
+    // A new width lays out the whole document anew in any case.
+    if (!m_zoomScrolling)
+        finishZoom();
     QTextEdit::resizeEvent(event);
     if (m_firstHeldBack.isValid())
         layOutHeldBackTo(verticalScrollBar()->value() + viewport()->height());
@@ -386,6 +497,7 @@ void RichTextView::resizeEvent(QResizeEvent *event)
 void RichTextView::mousePressEvent(QMouseEvent *event)
 {
     layOutWholeDocument();
+    finishZoom();
     QTextEdit::mousePressEvent(event);
 }
 
@@ -408,6 +520,7 @@ void RichTextView::wheelEvent(QWheelEvent *event)
 {
     layOutWholeDocument();
     if (!(event->modifiers() & Qt::ControlModifier)) {
+        finishZoom();
         m_wheelAngle = 0;
         QTextEdit::wheelEvent(event);
         return;

@@ -41,8 +41,18 @@ public:
 
     // 100 shows the document's own sizes.
     int zoomPercent() const { return m_zoomPercent; }
-    // Clamped to smallestZoomPercent..largestZoomPercent; the line at the top stays at the top.
+    // Clamped to smallestZoomPercent..largestZoomPercent; the line at the top stays at the
+    // top. The whole document is at the new zoom when it returns.
     void setZoomPercent(int percent);
+
+    // A zoom step of the reader's (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0) scales what the view
+    // shows at once and the rest of the document while the program is idle, the line at
+    // the top staying put. The viewer finishes it at once before anything of its own that
+    // needs the rest (keys, clicks, scrolling, a new size); whatever else needs every
+    // paragraph at the new zoom calls this first.
+    void finishZoom();
+    // Whether a step is still scaling the rest of the document.
+    bool isZooming() const { return m_zoom.isScaling(); }
 
     // For text changed in place rather than loaded: write runs on the document at
     // its own sizes, and the current zoom then applies to the new text as well.
@@ -63,7 +73,12 @@ private:
     int zoomAfter(int steps) const;
     void stepZoom(int steps);
     void zoomTo(int percent);
-    void prepareNextZooms();
+    bool zoomViewFirst(int percent);
+    void scaleWholeDocument();
+    bool isLaidOutToTheEnd() const;
+    int zoomAnchorY() const;
+    void keepZoomAnchor();
+    void continueZoom();
     bool zoomByKey(const QKeyEvent &event);
     bool moveCaretByKey(const QKeyEvent &event);
     void moveCaretByPage(int direction, QTextCursor::MoveMode mode);
@@ -74,7 +89,9 @@ private:
     DocumentZoom m_zoom;
     int m_zoomPercent = 100;
     int m_wheelAngle = 0;   // Ctrl+wheel turns not yet worth a whole step
-    QTimer m_zoomPreparation;
+    QTimer m_zoomPreparation;   // the rest of a step, then the neighbouring zooms, while idle
+    int m_zoomAnchor = 0;           // the line kept at the top while a step scales the rest
+    bool m_zoomScrolling = false;   // the view scrolls because a step scales the document
     bool m_loadedUnlaidOut = false;   // loaded before the viewer first had a size
     QTextBlock m_firstHeldBack;     // the first paragraph hidden until the first frame is out
 };
