@@ -2,7 +2,7 @@
 // each played out once per pass with short sounds on a private sound server: a device
 // deleted or stopped while its sound starts or drains, a sound played to its end, the
 // output taken away while it plays, and a program that ends while the audio thread is
-// busy or is asking a server that never answers. tools/stress-sound.sh runs the passes
+// busy, is asking a server that never answers, or is held inside the audio library. tools/stress-sound.sh runs the passes
 // over and over under load, in the sanitizer and ThreadSanitizer builds.
 
 #include "busyaudiothread.h"
@@ -263,8 +263,8 @@ void tst_MediaStress::playsToTheEnd()
 }
 
 // As when headphones are pulled out while the time-up sound plays: the output goes
-// away under the sound (the server's only sink is unloaded), and once it is back the
-// next Prev and Play play on it.
+// away under the sound (the server's only sink is unloaded), the sound fails with it,
+// and once the output is back the next Prev and Play play on it.
 void tst_MediaStress::outputRemovedWhilePlaying()
 {
     const std::optional<QString> modules = pactl({QStringLiteral("list"), QStringLiteral("short"),
