@@ -1,4 +1,6 @@
 // The pictures and icons, and the time-up sound, decoded as the program loads them.
+#include "appicon.h"
+
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -40,6 +42,8 @@ private slots:
     void appIconIsARedRingOnTransparency_data();
     void appIconIsARedRingOnTransparency();
     void iconFileHoldsEverySize();
+    void windowIconIsTheShippedIcon_data();
+    void windowIconIsTheShippedIcon();
     void timeUpSound();
 };
 
@@ -84,6 +88,25 @@ void AssetsTest::decodedPictureIsTheOriginal()
     const QImage expected = QImage(original).convertToFormat(QImage::Format_RGB32);
     QVERIFY(!expected.isNull());
     QCOMPARE(QImage(decoded).convertToFormat(QImage::Format_RGB32), expected);
+}
+
+// The windows' icon is built from pixels decoded when the program was built: each
+// size is its PNG to the pixel as a window shows it (premultiplied), transparency included.
+void AssetsTest::windowIconIsTheShippedIcon_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("%d px", size) << size;
+}
+
+void AssetsTest::windowIconIsTheShippedIcon()
+{
+    QFETCH(int, size);
+    const QIcon icon = applicationIcon();
+    QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+    const QImage shipped = QPixmap(QStringLiteral(":/icons/app-%1.png").arg(size)).toImage();
+    QVERIFY(!shipped.isNull());
+    QCOMPARE(icon.pixmap(QSize(size, size)).toImage().convertToFormat(shipped.format()), shipped);
 }
 
 void AssetsTest::correctMarkIsARedRing()
