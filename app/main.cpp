@@ -3,6 +3,7 @@
 #include "examapplication.h"
 #include "examwindow.h"
 #include "runtimefolder.h"
+#include "soundmodule.h"
 #include "startupchecks.h"
 
 namespace {
@@ -37,5 +38,8 @@ int main(int argc, char *argv[])
     // The windows and the application object are gone: a terminating signal that
     // ended the run now ends the process as it would have at once.
     startup::endAsSignalled();
+    // An audio thread left stuck in the sound libraries would hold up their teardown at
+    // exit for ever: then the process ends here, its private folder removed first.
+    endAtOnceIfAudioThreadLeftRunning(status, startup::removeRuntimeFolder);
     return status;
 }

@@ -13,10 +13,8 @@
 #   --per-process R    iterations per test process (default 20), so that the
 #                      processes' starts and ends are repeated too
 #   --load N           busy loops kept running meanwhile (default 2)
-#   --output-removal   also take the server's only output away under a playing sound and
-#                      bring it back, each pass (outputRemovedWhilePlaying: now and then
-#                      this leaves the audio thread waiting inside Qt Multimedia with the
-#                      audio library's lock, and the process's end waits for it for ever)
+#   --output-removal   accepted for older command lines: every pass now takes the
+#                      server's only output away under a playing sound and brings it back
 #   --hung-every K     after every K test processes, also run the real program at
 #                      time-up against a sound server that never answers
 #                      (tests/e2e/hung_sound_server.py; default 10, 0 leaves it out;
@@ -26,9 +24,9 @@
 # One iteration is one pass of tst_mediastress: a device deleted right after Play, one
 # deleted as its sound starts (already draining), Prev as it starts, Play again as it
 # starts, a sound played to its end, the output removed while a sound plays and the next
-# sound played (with --output-removal), and one child process that ends with the audio
-# thread busy closing outputs or, every other pass, asking a sound server that never
-# answers. The tests hear a private sound server (tests/audio/pulse-server.sh) started here.
+# sound played, and one child process that ends with the audio thread, by turns, busy
+# closing outputs, asking a sound server that never answers, or held inside the audio
+# library with its lock. The tests hear a private sound server (tests/audio/pulse-server.sh) started here.
 #
 # A test process that fails, crashes or hangs (five minutes) has its output kept and
 # counts one failure; its iterations count only as far as they passed. The last line is
@@ -52,10 +50,10 @@ while [ $# -gt 0 ]; do
     --minutes) minutes=$2; shift 2 ;;
     --per-process) per_process=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
-    --output-removal) export NIHONSHIB_STRESS_OUTPUT_REMOVAL=1; shift ;;
+    --output-removal) shift ;;
     --hung-every) hung_every=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
-    *) sed -n '2,37p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,35p' "$0" >&2; exit 2 ;;
     esac
 done
 out=${out:-$build/stress-sound}

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include <dlfcn.h>
@@ -109,4 +111,15 @@ const SoundModule *soundModule(QString *error)
 const SoundModule *loadedSoundModule()
 {
     return loaded.load(std::memory_order_acquire);
+}
+
+void endAtOnceIfAudioThreadLeftRunning(int status, void (*cleanUp)())
+{
+    const SoundModule *module = loadedSoundModule();
+    if (!module || !module->audioThreadLeftRunning())
+        return;
+    if (cleanUp)
+        cleanUp();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

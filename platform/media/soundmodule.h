@@ -51,6 +51,9 @@ public:
     virtual SoundOutput *newOutput(QObject *receiver, SoundOutputReports reports) const = 0;
     // The one thread that talks to the sound server, where every output lives.
     virtual QThread *audioThread() const = 0;
+    // Whether the application's end gave up waiting for the audio thread (see audioThread()
+    // in soundplayer.h) and left it running, perhaps inside the audio library with its lock.
+    virtual bool audioThreadLeftRunning() const = 0;
 
 protected:
     ~SoundModule() = default;
@@ -59,7 +62,7 @@ protected:
 // The function the module exports, by which the program finds its SoundModule. Its
 // name changes whenever SoundModule does, so that a module left over from another
 // build is refused rather than called.
-#define NIHONSHIB_SOUND_MODULE_ENTRY nihonshib_sound_module_1
+#define NIHONSHIB_SOUND_MODULE_ENTRY nihonshib_sound_module_2
 using SoundModuleEntry = const SoundModule *(*)();
 
 // The module, loaded by the first call: from the program's own folder (its folder
@@ -71,3 +74,10 @@ using SoundModuleEntry = const SoundModule *(*)();
 const SoundModule *soundModule(QString *error);
 // The module if it has been loaded, else null, at once. Safe to call from any thread.
 const SoundModule *loadedSoundModule();
+
+// For the program's last step, once the application object is gone. When the loaded
+// module's audio thread was left running, the audio library's own teardown at exit (the
+// destructors of its static objects) may wait for that thread's lock for ever: then this
+// calls cleanUp (if any), flushes the standard streams and ends the process with status at
+// once, without exit handlers or static destructors. Returns otherwise.
+void endAtOnceIfAudioThreadLeftRunning(int status, void (*cleanUp)() = nullptr);

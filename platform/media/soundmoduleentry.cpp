@@ -29,6 +29,7 @@ public:
     }
 
     QThread *audioThread() const override { return ::audioThread(); }
+    bool audioThreadLeftRunning() const override { return ::audioThreadLeftRunning(); }
 };
 
 } // namespace

@@ -22,8 +22,11 @@ namespace {
 constexpr int stopWaitMs = 1500;
 // However busy the machine, the application's end does not wait longer than this.
 constexpr int stopGiveUpMs = 10000;
+// How often a playing output is checked for a stream the sound server has ended.
+constexpr int outputCheckMs = 200;
 
 QThread *sharedAudioThread = nullptr;
+std::atomic<bool> audioThreadGivenUp{false};
 // How many calls into the audio library that may wait for the sound server are under way.
 std::atomic<int> callsIntoAudioLibrary{0};
 
@@ -46,12 +49,14 @@ void stopAudioThread()
     // a thread still using it then crashes the process. A thread blocked inside the
     // audio library on a sound server that stopped answering is given up on sooner. A
     // thread given up on keeps its QThread (reachable through sharedAudioThread) and
-    // sleeps until the process ends.
+    // sleeps until the process ends, which then skips the audio library's teardown
+    // (endAtOnceIfAudioThreadLeftRunning()): that would wait for the thread's lock.
     const QDeadlineTimer giveUp(stopGiveUpMs);
     QDeadlineTimer blockedSince = QDeadlineTimer::Forever;
     while (!sharedAudioThread->wait(QDeadlineTimer(50))) {
         if (giveUp.hasExpired()) {
             qCWarning(lcMedia) << "the audio thread did not end in" << stopGiveUpMs << "ms; left running";
+            audioThreadGivenUp.store(true);
             return;
         }
         if (callsIntoAudioLibrary.load() == 0) {
@@ -62,6 +67,7 @@ void stopAudioThread()
             blockedSince = QDeadlineTimer(stopWaitMs);
         else if (blockedSince.hasExpired()) {
             qCWarning(lcMedia) << "the audio thread is held up by the sound server; left running";
+            audioThreadGivenUp.store(true);
             return;
         }
     }
@@ -117,12 +123,20 @@ QThread *audioThread()
     return sharedAudioThread;
 }
 
+bool audioThreadLeftRunning()
+{
+    return audioThreadGivenUp.load();
+}
+
 SoundPlayer::SoundPlayer(QObject *parent)
     : SoundOutput(parent)
     , m_drainTimer(new QTimer(this))
+    , m_outputCheck(new QTimer(this))
 {
     m_drainTimer->setSingleShot(true);
     connect(m_drainTimer, &QTimer::timeout, this, &SoundPlayer::finish);
+    m_outputCheck->setInterval(outputCheckMs);
+    connect(m_outputCheck, &QTimer::timeout, this, &SoundPlayer::checkOutput);
 }
 
 SoundPlayer::~SoundPlayer()
@@ -131,6 +145,7 @@ SoundPlayer::~SoundPlayer()
     // The output spins the event loop while it closes: reports still queued for us must
     // find no sink by then.
     m_drainTimer->stop();
+    m_outputCheck->stop();
     if (QAudioSink *sink = std::exchange(m_sink, nullptr)) {
         const AudioLibraryCall call;
         sink->disconnect(this);
@@ -201,7 +216,9 @@ void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
     if (sink->state() == QAudio::StoppedState || sink->error() != QAudio::NoError) {
         release();
         emit failed(m_generation, QStringLiteral("出力装置 %1 を開けません").arg(device.description()));
+        return;
     }
+    m_outputCheck->start();
 }
 
 void SoundPlayer::onSinkState(quint64 generation, QAudio::State state)
@@ -233,6 +250,25 @@ void SoundPlayer::onSinkState(quint64 generation, QAudio::State state)
     }
 }
 
+void SoundPlayer::checkOutput()
+{
+    if (!m_sink)
+        return;
+    // When the sound server ends the stream under a playing sink (its output removed, as
+    // when headphones are pulled out), Qt Multimedia (6.4) only logs it: the sink stays
+    // active and never reports a change again. Its stream then has no room for anything,
+    // which the sink passes on as a negative count of free bytes.
+    qsizetype bytesFree = 0;
+    {
+        const AudioLibraryCall call;
+        bytesFree = m_sink->bytesFree();
+    }
+    if (bytesFree >= 0)
+        return;
+    release();
+    emit failed(m_generation, QStringLiteral("再生中に出力装置が止まりました"));
+}
+
 void SoundPlayer::finish()
 {
     release();
@@ -242,6 +278,7 @@ void SoundPlayer::finish()
 void SoundPlayer::release()
 {
     m_drainTimer->stop();
+    m_outputCheck->stop();
     if (!m_sink)
         return;
     QAudioSink *sink = std::exchange(m_sink, nullptr);

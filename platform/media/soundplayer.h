@@ -33,6 +33,7 @@ signals:
 private:
     void start(const DecodedSound &sound, QDeadlineTimer startBy);
     void onSinkState(quint64 generation, QAudio::State state);
+    void checkOutput();
     void finish();
     void release();
 
@@ -42,6 +43,8 @@ private:
     // The sink reports idle once it has handed the last bytes to the server, which still
     // has its buffer to play; this waits that out before the device is closed.
     QTimer *m_drainTimer = nullptr;
+    // Looks now and then whether the sound server still takes what the sink writes.
+    QTimer *m_outputCheck = nullptr;
 };
 
 // The one thread that talks to the sound server, shared by every SoundPlayer. It is
@@ -52,3 +55,5 @@ private:
 // stopped answering after it was asked) gets a moment, and is then left to sleep
 // until the process ends.
 QThread *audioThread();
+// Whether the application's end left the audio thread running, as above.
+bool audioThreadLeftRunning();
