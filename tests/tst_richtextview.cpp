@@ -103,6 +103,8 @@ private slots:
     void zoomKeepsTheTopLine();
     void zoomStepsHalfwaySettleAsAZoomAtOnce_data();
     void zoomStepsHalfwaySettleAsAZoomAtOnce();
+    void zoomOutAtTheEndLeavesNoScrollPastIt_data();
+    void zoomOutAtTheEndLeavesNoScrollPastIt();
     void zoomedTextWrapsAtTheViewersWidth();
     void zoomScalesEveryLengthAndCtrl0RestoresIt_data();
     void zoomScalesEveryLengthAndCtrl0RestoresIt();
@@ -449,6 +451,40 @@ void TestRichTextView::zoomStepsHalfwaySettleAsAZoomAtOnce()
     QCOMPARE(stepped.verticalScrollBar()->maximum(), atOnce.verticalScrollBar()->maximum());
     QCOMPARE(stepped.verticalScrollBar()->value(), atOnce.verticalScrollBar()->value());
     QCOMPARE(stepped.viewport()->grab().toImage(), atOnce.viewport()->grab().toImage());
+}
+
+void TestRichTextView::zoomOutAtTheEndLeavesNoScrollPastIt_data()
+{
+    QTest::addColumn<int>("paragraphs");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("short, 50 %") << 60 << 50;
+    QTest::newRow("short, 75 %") << 60 << 75;
+    QTest::newRow("long, 50 %") << 600 << 50;
+}
+
+// Zoomed out with the view at the end of a document, the scroll bar ends where the
+// text does once laid out: at the range of a viewer given that zoom at the top.
+void TestRichTextView::zoomOutAtTheEndLeavesNoScrollPastIt()
+{
+    QFETCH(int, paragraphs);
+    QFETCH(int, percent);
+    const QByteArray rtf = numberedParagraphs(paragraphs);
+    RichTextView atEnd;
+    RichTextView atTop;
+    for (RichTextView *view : {&atEnd, &atTop}) {
+        QVERIFY(showWith(*view, rtf, QSize(400, 300)));
+        view->document()->size();   // laid out to the end
+    }
+    atEnd.verticalScrollBar()->setValue(atEnd.verticalScrollBar()->maximum());
+    atEnd.setZoomPercent(percent);
+    atTop.setZoomPercent(percent);
+    for (RichTextView *view : {&atEnd, &atTop}) {
+        view->document()->size();
+        for (int pass = 0; pass < 100; ++pass)
+            QCoreApplication::processEvents();
+    }
+    QCOMPARE(atEnd.document()->size(), atTop.document()->size());
+    QCOMPARE(atEnd.verticalScrollBar()->maximum(), atTop.verticalScrollBar()->maximum());
 }
 
 void TestRichTextView::zoomedTextWrapsAtTheViewersWidth()

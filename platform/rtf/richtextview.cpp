@@ -209,9 +209,12 @@ void RichTextView::scaleWholeDocument()
     top.setPosition(topPosition);
     const int topY = verticalScrollBar()->value() + cursorRect(top).top();
     // The rest of the document is laid out later: lay out what the view shows from that line
-    // on, and let the scroll bar reach the line whatever range it guesses meanwhile.
+    // on, and let the scroll bar reach the line whatever range it guesses meanwhile. Laid
+    // out to its end already, the document's range is the real one: zoomed out near the
+    // end, the line may no longer be one the view can have at its top.
     document()->documentLayout()->hitTest(QPointF(0, topY + viewport()->height()), Qt::FuzzyHit);
-    verticalScrollBar()->setMaximum(qMax(verticalScrollBar()->maximum(), topY));
+    if (!isLaidOutToTheEnd())
+        verticalScrollBar()->setMaximum(qMax(verticalScrollBar()->maximum(), topY));
     verticalScrollBar()->setValue(topY);
 }
 
