@@ -87,16 +87,21 @@ void ExamWindow::onReviewTriggered()
     m_reviewWindow->activateWindow();
 }
 
-// Start clears the marking and begins the run's timing; Score ends the timing.
-void ExamWindow::keepMarking(const std::optional<Marking> &marking)
+// Start clears the marking and begins the run's timing.
+void ExamWindow::beginRun()
 {
     const qint64 now = m_clock->monotonicMs();
-    if (marking) {
-        m_runTiming.stop(now);
-    } else {
-        m_runTiming.start(now, m_countdown.monotonicMsAtZero());
-        m_runTiming.look(sectionInSight(), now);
-    }
+    m_runTiming.start(now, m_countdown.monotonicMsAtZero());
+    m_runTiming.look(sectionInSight(), now);
+    m_lastMarking.reset();
+    if (m_reviewWindow)
+        m_reviewWindow->showMarking(m_lastMarking, m_runTiming);
+}
+
+// Score keeps what it found for the review and ends the run's timing.
+void ExamWindow::keepMarking(const Marking &marking)
+{
+    m_runTiming.stop(m_clock->monotonicMs());
     m_lastMarking = marking;
     if (m_reviewWindow)
         m_reviewWindow->showMarking(m_lastMarking, m_runTiming);

@@ -119,7 +119,7 @@ void ExamWindow::onStartClicked()
     showScore(std::nullopt);
     for (const AnswerPage &page : m_pages)
         page.mark->hide();
-    keepMarking(std::nullopt);
+    beginRun();
 }
 
 void ExamWindow::onTimerTick()
@@ -154,30 +154,22 @@ QString ExamWindow::timeUpSoundPath() const
 
 void ExamWindow::onScoreClicked()
 {
-    Marking marking;
-
     m_startButton->setEnabled(true);
     showRemainingTime(std::nullopt);
     m_countdownTimer->stop();
 
+    std::array<TickedBoxes, questionCount> ticks{};
     for (int question = 1; question <= questionCount; ++question) {
-        const AnswerKeyRow &row = answerKey[question - 1];
-        const AnswerPage &page = m_pages[question - 1];
-        QuestionMarking &result = marking.question(question);
-        for (int box = 1; box <= row.choices; ++box)
-            result.setTicked(box, page.boxes[box - 1]->isChecked());
-        const bool correct = answeredCorrectly(row, [&result](int box) { return result.isTicked(box); });
-        page.mark->setVisible(correct);
-        result.points = correct ? row.points : 0;
+        const AnswerPage &page = m_pages[size_t(question - 1)];
+        for (int box = 1; box <= answerKey[size_t(question - 1)].choices; ++box) {
+            if (page.boxes[size_t(box - 1)]->isChecked())
+                ticks[size_t(question - 1)] |= TickedBoxes(1u << (box - 1));
+        }
     }
-
-    qint32 total = 0;
-    for (const QuestionMarking &question : marking.questions) {
-        if (qAddOverflow(total, question.points, &total))
-            throw std::overflow_error("score total overflows");
-    }
-    marking.total = total;
-    showScore(total);
+    const Marking marking = markSheet(ticks);
+    for (int question = 1; question <= questionCount; ++question)
+        m_pages[size_t(question - 1)].mark->setVisible(marking.question(question).points > 0);
+    showScore(marking.total);
     announceScore();
     keepMarking(marking);
 }

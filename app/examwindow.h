@@ -85,7 +85,8 @@ private:
     void watchRunForReview();
     int sectionInSight() const;
     void noteSectionInSight();
-    void keepMarking(const std::optional<Marking> &marking);
+    void beginRun();
+    void keepMarking(const Marking &marking);
     void unloadReviewWindow();
     // What a screen reader is told without the focus moving (app/examspeech.cpp): the
     // countdown's last minutes, the time when asked by its key, the answer page chosen

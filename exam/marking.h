@@ -40,3 +40,12 @@ struct Marking
         return sum;
     }
 };
+
+// The boxes ticked on one answer page: bit k-1 set when box k (1..6) is ticked.
+using TickedBoxes = quint8;
+
+// Marks the answer sheet against the key: per question the ticks and the points,
+// and their total. A total that does not fit throws std::overflow_error, which the
+// program reports as a run-time error.
+Marking markSheet(const std::array<TickedBoxes, questionCount> &ticks);
+

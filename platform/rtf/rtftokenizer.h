@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rtfreader.h"
+#include "rtffault.h"
 
 #include <QByteArrayView>
 
