@@ -40,6 +40,39 @@ const QStringList &themeNames()
     return names;
 }
 
+namespace {
+
+// Reads one question's line into result; the reason it cannot, or an empty string.
+QString parseQuestion(int question, const QList<QByteArray> &fields, Explanations *result)
+{
+    const AnswerKeyRow &key = answerKey[size_t(question - 1)];
+    bool isNumber = false;
+    if (fields.size() != 6 + key.choices || fields[0].toInt(&isNumber) != question || !isNumber)
+        return QStringLiteral("line %1 is not the explanation of question %1").arg(question);
+    const int era = int(eraNames().indexOf(QString::fromUtf8(fields[1])));
+    const int theme = int(themeNames().indexOf(QString::fromUtf8(fields[2])));
+    if (era < 0 || theme < 0)
+        return QStringLiteral("question %1 has no known era and theme").arg(question);
+    QList<ChoiceReason> choices;
+    for (int box = 1; box <= key.choices; ++box) {
+        const QString choice = QString::fromUtf8(fields[4 + box]);
+        const bool right = choice.startsWith(QChar(0x25CB)); // ○
+        if (right != (box == key.correctBox) || (!right && !choice.startsWith(QChar(0x00D7))))
+            return QStringLiteral("question %1 does not mark its keyed choice alone as right").arg(question);
+        choices.append({right, choice.mid(1)});
+    }
+    const size_t at = size_t(question - 1);
+    result->eras[at] = era;
+    result->themes[at] = theme;
+    result->keywords[at] = QString::fromUtf8(fields[3]);
+    result->studyPoints[at] = QString::fromUtf8(fields[4]);
+    result->choices[at] = choices;
+    result->texts[at] = QString::fromUtf8(fields.last());
+    return {};
+}
+
+} // namespace
+
 Explanations parseExplanations(const QByteArray &utf8)
 {
     Explanations result;
@@ -52,22 +85,9 @@ Explanations parseExplanations(const QByteArray &utf8)
             result.error = QStringLiteral("more than %1 explanations").arg(questionCount);
             return result;
         }
-        const QList<QByteArray> fields = line.split('\t');
-        bool isNumber = false;
-        const int question = fields.size() == 4 ? fields[0].toInt(&isNumber) : 0;
-        if (!isNumber || question != expected) {
-            result.error = QStringLiteral("line %1 is not the explanation of question %1").arg(expected);
+        result.error = parseQuestion(expected, line.split('\t'), &result);
+        if (!result.error.isEmpty())
             return result;
-        }
-        const int era = int(eraNames().indexOf(QString::fromUtf8(fields[1])));
-        const int theme = int(themeNames().indexOf(QString::fromUtf8(fields[2])));
-        if (era < 0 || theme < 0) {
-            result.error = QStringLiteral("question %1 has no known era and theme").arg(question);
-            return result;
-        }
-        result.eras[size_t(question - 1)] = era;
-        result.themes[size_t(question - 1)] = theme;
-        result.texts[size_t(question - 1)] = QString::fromUtf8(fields[3]);
         ++expected;
     }
     if (expected <= questionCount)

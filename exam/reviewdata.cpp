@@ -82,10 +82,20 @@ QList<TagScore> scoresByTag(const Marking &marking, const std::array<int, questi
         if (tag < 0 || tag >= names.size())
             continue;
         TagScore &score = scores[tag];
-        score.possible += answerKey[size_t(n - 1)].points;
+        const int points = answerKey[size_t(n - 1)].points;
+        score.possible += points;
         score.earned += marking.question(n).points;
-        if (marking.question(n).points == 0)
+        ++score.questions;
+        const Outcome outcome = outcomeOf(n, marking.question(n));
+        if (outcome != Outcome::Right)
             score.missed << n;
+        if (outcome == Outcome::Unanswered) {
+            score.blank << n;
+            score.lostToBlank += points;
+        } else if (outcome != Outcome::Right) {
+            score.wrong << n;
+            score.lostToWrong += points;
+        }
     }
     scores.removeIf([](const TagScore &score) { return score.possible == 0; });
     // earned / possible compared without division: a/b < c/d when a*d < c*b.

@@ -37,16 +37,30 @@ struct MistakeSummary
 
 MistakeSummary summarize(const Marking &marking);
 
-// Points earned against points possible over the questions of one tag.
+// Points earned against points possible over the questions of one tag, and how the
+// rest was lost: to wrong answers (two or more boxes included) or to blanks.
 struct TagScore
 {
     QString name;
     int earned = 0;
     int possible = 0;
+    int questions = 0;
+    int lostToWrong = 0;
+    int lostToBlank = 0;
     QList<int> missed; // its questions that earned nothing, in the booklet's order
+    QList<int> wrong;  // those answered wrongly
+    QList<int> blank;  // those left unanswered
 
     // Below 60 % of its points: worth studying again.
     bool needsStudy() const { return earned * 10 < possible * 6; }
+    // Too few questions to call the tag strong or weak.
+    bool tooFewToRate() const { return questions < 3; }
+    // A gap in knowledge: with enough questions to tell, wrong answers took its share of
+    // the points of the questions answered below 60 %. Blanks are no sign of one.
+    bool isKnowledgeGap() const
+    {
+        return !tooFewToRate() && !wrong.isEmpty() && earned * 10 < (possible - lostToBlank) * 6;
+    }
 };
 
 // The points of every tag that tags a question, weakest share first (ties keep the

@@ -21,10 +21,13 @@ void RunTiming::account(qint64 nowMs)
     if (!m_started || m_stopped)
         return;
     const qint64 until = qMin(nowMs, m_endMs);
-    if (until > m_accountedUpToMs) {
-        m_sectionMs[size_t(m_section - 1)] += until - m_accountedUpToMs;
-        m_accountedUpToMs = until;
-    }
+    if (until <= m_accountedUpToMs)
+        return;
+    if (!m_looks.isEmpty() && m_looks.last().section == m_section && m_looks.last().untilMs == m_accountedUpToMs)
+        m_looks.last().untilMs = until;
+    else
+        m_looks.append({m_accountedUpToMs, until, m_section});
+    m_accountedUpToMs = until;
 }
 
 void RunTiming::look(int section, qint64 nowMs)
@@ -40,6 +43,31 @@ void RunTiming::answerChanged(int question, qint64 nowMs)
     if (!m_started || question < 1 || question > questionCount)
         return;
     m_lastChangeMs[size_t(question - 1)] = qMax<qint64>(0, nowMs - m_startMs);
+    if (!m_stopped && nowMs < m_endMs && (m_changes.isEmpty() || m_changes.last().section != sectionOf(question)
+                                          || m_changes.last().ms != nowMs))
+        m_changes.append({qMax(nowMs, m_startMs), sectionOf(question)});
+}
+
+std::array<qint64, sectionCount> RunTiming::sectionTimes() const
+{
+    std::array<qint64, sectionCount> times{};
+    // The changes split each look: every piece lies between the change before it
+    // (if any) and the one after it (if any).
+    qsizetype next = 0;
+    for (const Look &look : m_looks) {
+        qint64 from = look.fromMs;
+        while (from < look.untilMs) {
+            while (next < m_changes.size() && m_changes[next].ms <= from)
+                ++next;
+            const qint64 until = next < m_changes.size() ? qMin(look.untilMs, m_changes[next].ms) : look.untilMs;
+            const int before = next > 0 ? m_changes[next - 1].section : 0;
+            const int after = next < m_changes.size() ? m_changes[next].section : 0;
+            const bool answeringEarlier = before > 0 && before == after && after < look.section;
+            times[size_t((answeringEarlier ? after : look.section) - 1)] += until - from;
+            from = until;
+        }
+    }
+    return times;
 }
 
 void RunTiming::stop(qint64 nowMs)

@@ -2,13 +2,18 @@
 
 #include "answerkey.h"
 
+#include <QList>
 #include <QtGlobal>
 #include <array>
 
 // Where the minutes of one run went. The exam window reports what the student looks
 // at and which answers change, with the time of its clock at each report; nothing
 // here keeps time by itself. Every moment of the run from Start until Score, or
-// until 0:00 when that comes first, belongs to the section in view at that moment.
+// until 0:00 when that comes first, belongs to the section in view at that moment,
+// but for one case: a student who reads ahead while still ticking the answers of an
+// earlier section is working on that section. A moment with a later section in view
+// that falls between two answer changes of the same earlier section belongs to that
+// section. The sections' times still add up to the run.
 class RunTiming
 {
 public:
@@ -23,9 +28,12 @@ public:
 
     bool hasStarted() const { return m_started; }
     // Milliseconds of the run spent on a section (1..6), up to the stop.
-    qint64 sectionMs(int section) const { return m_sectionMs[size_t(section - 1)]; }
+    qint64 sectionMs(int section) const { return sectionTimes()[size_t(section - 1)]; }
+    std::array<qint64, sectionCount> sectionTimes() const;
     // From Start until the stop; the sections' times add up to it.
     qint64 runMs() const;
+    // Whether the run went on until 0:00.
+    bool ranOutOfTime() const { return m_started && m_accountedUpToMs >= m_endMs; }
 
     // When the question's answer last changed, in ms after Start; -1 when it did not change.
     qint64 lastChangeMs(int question) const { return m_lastChangeMs[size_t(question - 1)]; }
@@ -35,13 +43,28 @@ public:
 private:
     void account(qint64 nowMs);
 
+    // From fromMs until untilMs the section was in view.
+    struct Look
+    {
+        qint64 fromMs;
+        qint64 untilMs;
+        int section;
+    };
+    // At ms an answer of the section changed.
+    struct Change
+    {
+        qint64 ms;
+        int section;
+    };
+
     bool m_started = false;
     bool m_stopped = false;
     qint64 m_startMs = 0;
     qint64 m_endMs = 0;
     qint64 m_accountedUpToMs = 0;
     int m_section = 1;
-    std::array<qint64, sectionCount> m_sectionMs{};
+    QList<Look> m_looks;
+    QList<Change> m_changes; // before the run's end, in the order they came
     std::array<qint64, questionCount> m_lastChangeMs{};
 };
 

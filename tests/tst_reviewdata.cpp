@@ -48,7 +48,10 @@ void ReviewDataTest::reviewComesFromTheAnswerKey()
         QCOMPARE(reviewLine(review, caption, &line),
                  (QStringList{caption, name("あなたの解答　無解答"), name("正解　") + QChar(0x2460 + key.correct - 1),
                               QStringLiteral("× 0／%1").arg(key.points)}));
-        QCOMPARE(entryLines(review, answerPageCaption(n)).last(), explanations.of(n));
+        const QStringList lines = entryLines(review, answerPageCaption(n));
+        QCOMPARE(lines.mid(lines.size() - 3),
+                 (QStringList{explanations.of(n), name("学習のポイント　") + explanations.keywords[size_t(n - 1)],
+                              explanations.studyPoints[size_t(n - 1)]}));
     }
     const QStringList subtotals = reviewLine(review, name("得点／配点"));
     for (int section = 1; section <= 6; ++section)
@@ -57,12 +60,18 @@ void ReviewDataTest::reviewComesFromTheAnswerKey()
 
 namespace {
 
-// Explanations that read cleanly: every question tagged 中世 and 政治.
+// Explanations that read cleanly: every question tagged 中世 and 政治, its keyed choice
+// marked right and the others wrong.
 QByteArray wellFormedExplanations()
 {
     QByteArray all;
-    for (int n = 1; n <= questionCount; ++n)
-        all += QByteArray::number(n) + "\t中世\t政治\ttext\n";
+    for (int n = 1; n <= questionCount; ++n) {
+        const AnswerKeyRow &key = answerKey[size_t(n - 1)];
+        all += QByteArray::number(n) + "\t中世\t政治\tkeyword\tpoint";
+        for (int box = 1; box <= key.choices; ++box)
+            all += box == key.correctBox ? "\t○right" : "\t×wrong";
+        all += "\ttext\n";
+    }
     return all;
 }
 
@@ -72,11 +81,16 @@ void ReviewDataTest::malformedExplanations_data()
 {
     QTest::addColumn<QByteArray>("data");
     const QByteArray all = wellFormedExplanations();
-    QTest::newRow("one missing") << QByteArray(all).replace("\n7\t中世\t政治\ttext\n", "\n");
+    const QList<QByteArray> lines = all.split('\n');
+    QTest::newRow("one missing") << QByteArray(all).replace(lines[6] + '\n', "");
     QTest::newRow("out of order") << QByteArray(all).replace("\n3\t", "\n4\t");
-    QTest::newRow("one too many") << all + "37\t中世\t政治\ttext\n";
+    QTest::newRow("one too many") << all + QByteArray(lines[35]).replace("36\t", "37\t") + '\n';
     QTest::newRow("unknown era") << QByteArray(all).replace("5\t中世", "5\t中生");
     QTest::newRow("no theme") << QByteArray(all).replace("6\t中世\t政治\t", "6\t中世\t");
+    // Question 1's key is ④ of four; question 3 has six choices.
+    QTest::newRow("keyed choice wrong") << QByteArray(all).replace(lines[0], "1\t中世\t政治\tk\tp\t×\t×\t×\t×\ttext");
+    QTest::newRow("two right") << QByteArray(all).replace(lines[0], "1\t中世\t政治\tk\tp\t○\t×\t×\t○\ttext");
+    QTest::newRow("a choice short") << QByteArray(all).replace(lines[2], QByteArray(lines[2]).replace("\t×wrong", ""));
 }
 
 void ReviewDataTest::malformedExplanations()

@@ -26,13 +26,14 @@ public:
     {
         qreal share = 0; // 0..1 of the full length
         QColor colour;
+        bool continuesPrevious = false; // drawn on from the end of the bar before it, as one bar
     };
 
     // Lets the document's layout draw the bars; the handler belongs to the document.
     static void install(QTextDocument *document);
 
-    // The format of an object character that draws the bars, one above the other,
-    // sized by base's font.
+    // The format of an object character that draws the bars, one above the other
+    // (a bar that continues the previous one adds a segment to it), sized by base's font.
     static QTextCharFormat format(const QList<Bar> &bars, const QTextCharFormat &base);
 
     QSizeF intrinsicSize(QTextDocument *document, int positionInDocument, const QTextFormat &format) override;

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "bookletquotes.h"
-#include "explanations.h"
 #include "marking.h"
-#include "runtiming.h"
+#include "reviewreport.h"
 
 #include <QString>
 #include <QTextBlock>
-#include <optional>
 
 class QTextDocument;
 
@@ -17,14 +14,12 @@ QString reviewNotice();
 // How the review writes a question's ticks: "④", "①④", or "無解答" for none.
 QString ticksText(const QuestionMarking &question, int choices);
 
-// The review of one marking in a document. At the top the total, the sections'
-// subtotals against their points, the questions to look at again (each a link to its
-// entry), where the run's minutes went and the points by era and by theme, as bars
-// with their figures beside them. Then for every question a line with its caption,
-// the ticks, the key's box and ○ or × with the points; below it, in the booklet's own
-// words, the chosen choices, the reason for no points and when the answer last
-// changed; then the question and the key's choice, also in its words, and the explanation.
-// Every size is set in points on the text itself, so zooming the viewer scales it.
+// The review of one marking in a document, written from its report. At the top the
+// total, the diagnosis in words, the sections' subtotals against their points, the wrong
+// and the blank questions (each a link to its entry), where the run's minutes went and
+// the points by era and by theme, as bars with their figures beside them, and the study
+// points. Then every question's entry. Every size is set in points on the text itself,
+// so zooming the viewer scales it.
 //
 // The first marking writes the whole document. Every marking then rewrites only
 // the paragraphs whose text or formats change, one at a time, so the viewer lays out
@@ -32,10 +27,9 @@ QString ticksText(const QuestionMarking &question, int choices);
 class ReviewDocument
 {
 public:
-    ReviewDocument(QTextDocument *document, const Explanations &explanations, const BookletQuotes &quotes);
+    explicit ReviewDocument(QTextDocument *document);
 
-    // timing: the run that the marking ended; none when Score came without a Start.
-    void show(const Marking &marking, const std::optional<RunTiming> &timing);
+    void show(const ReviewReport &report);
 
     // The question (1..36) that a link of the review points to; 0 for none.
     static int questionOfLink(const QString &href);
@@ -43,19 +37,13 @@ public:
     QTextBlock entryBlock(int question) const;
 
 private:
-    void writeAll();
-    void writeTotal(const Marking &marking);
-    void writeSections(const Marking &marking);
-    void writeSummary(const Marking &marking);
-    void writeTiming(const std::optional<RunTiming> &timing);
-    void writeTagScores(const Marking &marking);
-    void writeQuestion(int question, const QuestionMarking &marking, const std::optional<RunTiming> &timing);
+    void writeAll(const ReviewReport &report);
+    void writeSummary(QTextCursor *cursor);
+    void writeEntries(QTextCursor *cursor, const ReviewReport &report);
+    QTextBlock summaryBlock(int offset) const;
 
     QTextDocument *m_document = nullptr;
-    const Explanations &m_explanations;
-    const BookletQuotes &m_quotes;
     // Block numbers, 0 until the first marking writes the document.
-    int m_sectionsBlock = 0;       // the subtotals
-    int m_summaryBlock = 0;        // followed by the timing, the scores by era and theme, and the study points
-    int m_firstQuestionBlock = 0;  // question 1's line; two blocks a question
+    int m_summaryBlock = 0;        // the diagnosis, followed by the rest of the top
+    int m_firstQuestionBlock = 0;  // question 1's line
 };

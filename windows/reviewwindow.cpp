@@ -87,7 +87,7 @@ void ReviewWindow::showMarking(const std::optional<Marking> &marking, const std:
     m_pages->setCurrentWidget(m_reviewView);
     m_reviewView->setFocus();
     if (!m_review)
-        m_review.emplace(m_reviewView->document(), m_explanations, m_quotes);
+        m_review.emplace(m_reviewView->document());
 
     // The reading place is the paragraph at the top of the view and how far into it the
     // view stands, as a share of its height: lines above it may grow or shrink.
@@ -98,7 +98,8 @@ void ReviewWindow::showMarking(const std::optional<Marking> &marking, const std:
     const QRectF topRect = layout->blockBoundingRect(topBlock);
     const qreal into = topRect.height() > 0 ? (scroll->value() - topRect.top()) / topRect.height() : 0;
 
-    m_reviewView->rewrite([this, &marking, &timing](QTextDocument *) { m_review->show(*marking, timing); });
+    const ReviewReport report = makeReviewReport(*marking, timing, m_explanations, m_quotes);
+    m_reviewView->rewrite([this, &report](QTextDocument *) { m_review->show(report); });
     if (m_fromTheTop) {
         m_reviewView->moveCursor(QTextCursor::Start);
         scroll->setValue(scroll->minimum());

@@ -269,18 +269,17 @@ def run_by_ear(screen, orca, clock, exam, program):
     step("ゲーム › 解答・解説: the review read with the arrows, Escape back")
     choose_from_game_menu(screen, orca, exam, "k", lambda: screen.windows(REVIEW_TITLE))
     orca.said(REVIEW_TITLE, "解答・解説 read only text")
-    # The table of the six sections: its heading row, then points against the maximum.
-    key("Down", said=("大問\t第1問",))
+    # Past the advice above it (its length varies with the run), the table of the six
+    # sections: its heading row, then points against the maximum.
+    down_until(key, "大問\t第1問", "the table of the sections")
     key("Down", said=("得点／配点\t3／17",))
     screen.shoot("review-read")
-    # Down to the list of unanswered questions; Return on its first caption reads that entry.
-    for _ in range(8):
-        if "無解答" in key("Down", said=("",))[0]:
-            break
-    else:
-        raise Failure("the list of unanswered questions was never read")
+    # Down to the list of unanswered questions; Return on the first caption of its first
+    # row (a tab, 第1問 and a tab before it) reads that entry.
+    down_until(key, "無解答　", "the list of unanswered questions")
+    key("Down", said=("第1問",))
     key("Home")
-    for _ in range(len("無解答　")):
+    for _ in range(len("\t第1問\t")):
         key("Right")
     key("Return", said=("notification 1A-問2 あなたの解答　無解答",))
     screen.shoot("review-entry-read")
@@ -288,6 +287,14 @@ def run_by_ear(screen, orca, clock, exam, program):
 
     step("ゲーム › 終了")
     choose_from_game_menu(screen, orca, exam, "q", lambda: program.poll() is not None)
+
+
+def down_until(key, words, what, presses=8):
+    """Down, line by line, until Orca reads a line that starts with words."""
+    for _ in range(presses):
+        if key("Down", said=("",))[0].startswith(words):
+            return
+    raise Failure("%s was never read" % what)
 
 
 def choose_from_game_menu(screen, orca, exam, item, chosen, attempts=3):
