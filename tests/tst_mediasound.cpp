@@ -121,8 +121,8 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers_data()
     QTest::addColumn<QByteArray>("wave");   // written to path first, unless empty
     QTest::addColumn<int>("minimumLoudMs");
 
-    const QString made = m_files.filePath(QStringLiteral("Zikan.wav"));
-    QTest::newRow("shipped Zikan.wav") << QStringLiteral(SOURCE_DIR "/resources/Zikan.wav") << QByteArray() << 0;
+    const QString made = m_files.filePath(QStringLiteral("sound.wav"));
+    QTest::newRow("the shipped sound") << QStringLiteral(SOURCE_DIR "/resources/" NIHONSHIB_TIME_UP_SOUND) << QByteArray() << 0;
     // The shapes the stock sound-effect player refuses or that need converting.
     // WaveShape{tag, bits, channels, rate}.
     QTest::newRow("32-bit tone 22050 Hz mono") << made << toneWave({tagPcm, 32, 1, 22050}, 600) << 400;
