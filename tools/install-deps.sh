@@ -17,6 +17,7 @@ testing=(
     lintian appstream man-db groff-base
     orca openbox poppler-utils
     debhelper devscripts blhc fakeroot librsvg2-bin git
+    python3-pil python3-fonttools
 )
 
 wanted=("${build_and_run[@]}")
