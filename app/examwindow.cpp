@@ -47,7 +47,7 @@ private:
     QPixmap m_picture;
 };
 
-const QString soundFileName = QStringLiteral("Zikan.wav");
+const QString soundFileName = QStringLiteral(NIHONSHIB_TIME_UP_SOUND);
 
 } // namespace
 

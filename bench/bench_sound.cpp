@@ -1,7 +1,7 @@
 // The window's thread while the sound device reads: a 1 ms timer on that thread notes
 // the longest gap between its ticks (the longest the window could not have drawn a
 // frame), first while a small file is read by the process's first Open, which loads the
-// sound module too, and then by a later one; then while a Zikan.wav as large as is read
+// sound module too, and then by a later one; then while a sound file as large as is read
 // is read once, then while a large file keeps changing and is opened once a second as
 // the countdown does. The same timer alone, for as long, is the floor.
 #include "benchsupport.h"
@@ -97,7 +97,7 @@ int main(int argc, char **argv)
     const qint64 fileBytes = qMin(megabytes * 1024 * 1024, maxSoundFileBytes);
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = dir.filePath(QStringLiteral("sound.wav"));
     if (!dir.isValid() || !writeWave(path, fileBytes)) {
         std::fprintf(stderr, "bench-sound: cannot write %s\n", qPrintable(path));
         return 1;

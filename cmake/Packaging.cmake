@@ -1,8 +1,8 @@
 # Installation and the Debian package.
 #
 # The program looks for the time-up sound and its sound module beside itself, so the
-# executable, Zikan.wav and modules/nihonshib-sound.so share a folder of their own,
-# lib/nihonshib, the module's only place; bin/nihonshib is a relative
+# executable, the sound (NIHONSHIB_SOUND) and modules/nihonshib-sound.so share a
+# folder of their own, lib/nihonshib, the module's only place; bin/nihonshib is a relative
 # symbolic link to it (the program finds its folder through /proc/self/exe, which
 # sees through the link).
 

@@ -4,6 +4,8 @@
 - Arrows only point down: app/ may use everything below it; windows/ may use exam/
   and platform/, never app/; exam/ uses no widget module and none of our folders but
   itself; each platform/ library uses none of ours but itself.
+- Inside a folder too: a header never includes one above it, that is a header whose
+  own file or source file leads back, through what they include, to the includer.
 - exam/'s library links Qt Core only.
 - C++ identifiers are ASCII: the exam's own Japanese names live in strings (object
   names, captions), where the everyday tools of a C++ code base expect them.
@@ -42,6 +44,38 @@ def sources(source: Path, folders):
                 yield path
 
 
+def upward_header_includes(source: Path, headers: dict):
+    """Header includes that point up: a.h including b.h where b.h or b.cpp leads back to a.
+
+    A header and its source file are one unit; a unit uses what either includes."""
+    def unit(path: Path) -> str:
+        return path.with_suffix("").relative_to(source).as_posix()
+
+    uses, header_includes = {}, []
+    for path in sources(source, LAYERS):
+        for bracket, name in INCLUDE.findall(path.read_text(encoding="utf-8")):
+            target = headers.get(Path(name).name) if bracket == '"' else None
+            if target and unit(target) != unit(path):
+                uses.setdefault(unit(path), set()).add(unit(target))
+                if path.suffix == ".h":
+                    header_includes.append((path, name, unit(target)))
+
+    def leads_to(start: str, goal: str) -> bool:
+        seen, stack = set(), [start]
+        while stack:
+            current = stack.pop()
+            if current == goal:
+                return True
+            if current not in seen:
+                seen.add(current)
+                stack.extend(uses.get(current, ()))
+        return False
+
+    return [f"{path.relative_to(source)}: includes \"{name}\", and {target} leads back to {unit(path)}: "
+            "one of these headers includes one above it"
+            for path, name, target in header_includes if leads_to(target, unit(path))]
+
+
 def strip_comments_and_literals(text: str) -> str:
     """The code with comments, string and character literals (raw strings too) blanked."""
     pattern = re.compile(r'//[^\n]*|/\*.*?\*/|R"([^(\s]*)\(.*?\)\1"|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'', re.S)
@@ -53,10 +87,11 @@ def main() -> int:
     exam_core_links = [lib for lib in sys.argv[2].split(";") if lib]
 
     # Each of our headers, by the bare name the includes use, and the layer it lives in.
-    owner = {}
+    owner, headers = {}, {}
     for path in sources(source, LAYERS):
         if path.suffix == ".h":
             owner.setdefault(path.name, set()).add(layer_of(path, source))
+            headers[path.name] = path
 
     faults = []
     for path in sources(source, LAYERS):
@@ -76,6 +111,8 @@ def main() -> int:
                     continue
                 if target_top not in ALLOWED[top]:
                     faults.append(f"{path.relative_to(source)}: {layer}/ includes \"{name}\" from {target}/")
+
+    faults += upward_header_includes(source, headers)
 
     if exam_core_links != ["Qt6::Core"]:
         faults.append(f"exam/'s library links {exam_core_links}, not Qt6::Core alone")

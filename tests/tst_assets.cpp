@@ -178,7 +178,7 @@ void AssetsTest::iconFileHoldsEverySize()
 // Read from the source tree: the sound sits beside the program, not inside it.
 void AssetsTest::timeUpSound()
 {
-    QFile file(QStringLiteral(SOURCE_DIR "/resources/Zikan.wav"));
+    QFile file(QStringLiteral(SOURCE_DIR "/resources/" NIHONSHIB_TIME_UP_SOUND));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray wav = file.readAll();
     const auto le16 = [&wav](qsizetype at) { return qFromLittleEndian<quint16>(wav.constData() + at); };

@@ -1,9 +1,10 @@
 // The exam's own logic, with no window: the marking rule of one question against the
 // published key (the correct box alone earns the question, any other box ticked with
-// it, the last box included, earns nothing), the countdown's minutes, and the band of
-// a score.
+// it, the last box included, earns nothing), the whole sheet's marking from its ticks,
+// the countdown's minutes, and the band of a score.
 #include "answerkey.h"
 #include "countdown.h"
+#include "marking.h"
 #include "publishedkey.h"
 #include "verdict.h"
 
@@ -11,6 +12,8 @@
 #include <optional>
 
 Q_DECLARE_METATYPE(std::optional<int>)
+
+using Ticks = QList<QPair<int, int>>; // (question, box); box 1..8, a bit of its page's ticks
 
 
 class ExamCoreTest : public QObject
@@ -20,6 +23,8 @@ class ExamCoreTest : public QObject
 private slots:
     void marking_data();
     void marking();
+    void markSheet_data();
+    void markSheet();
     void countdown_data();
     void countdown();
     void remainingTimeCaption_data();
@@ -57,6 +62,56 @@ void ExamCoreTest::marking()
     QCOMPARE(row.correctBox, keyTable[question - 1].correct);
     QCOMPARE(row.points, keyTable[question - 1].points);
     QCOMPARE(answeredCorrectly(row, [&ticked](int box) { return ticked.contains(box); }), earns);
+}
+
+// The sheet as Score reads it: a bit a box, bits beyond the page's boxes included.
+// What the sheet keeps and earns; the window's own marking is tst_exammarking.
+void ExamCoreTest::markSheet_data()
+{
+    QTest::addColumn<Ticks>("ticks");
+    QTest::addColumn<Ticks>("kept");
+    QTest::addColumn<QList<int>>("earning");
+    QTest::addColumn<int>("total");
+
+    Ticks key;
+    QList<int> all;
+    for (int question = 1; question <= 36; ++question) {
+        key << qMakePair(question, keyTable[question - 1].correct);
+        all << question;
+    }
+    QTest::newRow("none ticked") << Ticks{} << Ticks{} << QList<int>{} << 0;
+    QTest::newRow("all right") << key << key << all << 100;
+    QTest::newRow("q1 right and wrong boxes, both kept")
+        << Ticks{{1, 4}, {1, 2}} << Ticks{{1, 4}, {1, 2}} << QList<int>{} << 0;
+    QTest::newRow("q1 right, box 5 beyond its four") << Ticks{{1, 4}, {1, 5}} << Ticks{{1, 4}} << QList<int>{1} << 3;
+    QTest::newRow("q24 right, boxes 7 and 8 beyond its six")
+        << Ticks{{24, 6}, {24, 7}, {24, 8}} << Ticks{{24, 6}} << QList<int>{24} << 3;
+    QTest::newRow("q3 right, q8 right and wrong, q29 beyond only")
+        << Ticks{{3, 4}, {8, 5}, {8, 6}, {29, 7}} << Ticks{{3, 4}, {8, 5}, {8, 6}} << QList<int>{3} << 2;
+}
+
+void ExamCoreTest::markSheet()
+{
+    QFETCH(Ticks, ticks);
+    QFETCH(Ticks, kept);
+    QFETCH(QList<int>, earning);
+    QFETCH(int, total);
+
+    std::array<TickedBoxes, questionCount> sheet{};
+    for (const auto &[question, box] : ticks)
+        sheet[size_t(question - 1)] |= TickedBoxes(1u << (box - 1));
+    const Marking marking = ::markSheet(sheet);
+
+    QCOMPARE(marking.total, total);
+    int sum = 0;
+    for (int question = 1; question <= 36; ++question) {
+        const QuestionMarking &result = marking.question(question);
+        for (int box = 1; box <= 8; ++box)
+            QCOMPARE((result.tickedBoxes >> (box - 1)) & 1, int(kept.contains(qMakePair(question, box))));
+        QCOMPARE(result.points, earning.contains(question) ? keyTable[question - 1].points : 0);
+        sum += result.points;
+    }
+    QCOMPARE(sum, total);
 }
 
 // Minutes left at a time after Start: one comes off at each wall-clock minute boundary,

@@ -40,15 +40,15 @@ private:
     MediaControl *m_media = nullptr;
 };
 
-// The program reads Zikan.wav from its own folder: for this test, the test's folder.
+// The program reads its time-up sound from its own folder: for this test, the test's folder.
 QString ExamSoundTest::soundFile() const
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Zikan.wav"));
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(NIHONSHIB_TIME_UP_SOUND));
 }
 
 void ExamSoundTest::initTestCase()
 {
-    QFile shipped(QStringLiteral(SOURCE_DIR "/resources/Zikan.wav"));
+    QFile shipped(QStringLiteral(SOURCE_DIR "/resources/" NIHONSHIB_TIME_UP_SOUND));
     QVERIFY(shipped.open(QIODevice::ReadOnly));
     m_savedSound = shipped.readAll();
     m_server = std::make_unique<sound::Server>();

@@ -1,5 +1,5 @@
 // The time-up sound device without a sound server: the wave flavours a user might drop
-// in as Zikan.wav, bad files refused quietly and logged once, and the file read away
+// in as the time-up sound, bad files refused quietly and logged once, and the file read away
 // from the window's thread, again only when it has changed; the sound module loaded
 // there too, and a module that cannot be loaded taken as a file that cannot be read.
 
@@ -215,7 +215,7 @@ void tst_MediaControl::decodesWaveFlavours()
     if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
         QSKIP("sox (a test dependency) is not installed to write the wave flavours");
 
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QFile::remove(path);
     QVERIFY(make(path));
     MediaControl control;
@@ -241,7 +241,7 @@ void tst_MediaControl::floatSamplesAreClipped()
     QByteArray data;
     for (double value : {2.0, -2.0, std::nan(""), 0.5})
         data.append(encodeSample(value, shape));
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, riff(chunk("fmt ", fmtBody(shape)) + chunk("data", data))));
 
     MediaControl control;
@@ -254,7 +254,7 @@ void tst_MediaControl::floatSamplesAreClipped()
 
 void tst_MediaControl::refusesBadFiles_data()
 {
-    // Each row builds its Zikan.wav (or leaves it out) in an empty folder.
+    // Each row builds its sound.wav (or leaves it out) in an empty folder.
     QTest::addColumn<FileMaker>("make");
 
     const QByteArray fmt = chunk("fmt ", fmtBody(WaveShape()));
@@ -291,7 +291,7 @@ void tst_MediaControl::refusesBadFiles()
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = folder.filePath(QStringLiteral("sound.wav"));
     QVERIFY(make(path));
 
     MediaControl control;
@@ -315,7 +315,7 @@ void tst_MediaControl::refusesBadFiles()
 void tst_MediaControl::failuresAreLoggedOncePerCause()
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = folder.filePath(QStringLiteral("sound.wav"));
     MediaWarnings warnings;
     MediaControl control;
     QSignalSpy errors(&control, &MediaControl::error);
@@ -333,8 +333,8 @@ void tst_MediaControl::failuresAreLoggedOncePerCause()
     QCOMPARE(errors.count(), 121);
     const QStringList logged = warnings.messages();
     QCOMPARE(logged.count(), 3);
-    QVERIFY2(logged.at(0).contains(QStringLiteral("Zikan.wav")), qPrintable(logged.at(0)));
-    QVERIFY2(logged.at(1).contains(QStringLiteral("Zikan.wav")), qPrintable(logged.at(1)));
+    QVERIFY2(logged.at(0).contains(QStringLiteral("sound.wav")), qPrintable(logged.at(0)));
+    QVERIFY2(logged.at(1).contains(QStringLiteral("sound.wav")), qPrintable(logged.at(1)));
     QVERIFY(logged.at(0) != logged.at(1));
 }
 
@@ -365,7 +365,7 @@ void tst_MediaControl::readsAwayFromTheWindowThread()
 
 void tst_MediaControl::playWaitsForTheRead()
 {
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, countingWave(4410)));
 
     // What the exam window sends at 0:00, with a sound file it has not read yet.
@@ -387,7 +387,7 @@ void tst_MediaControl::playWaitsForTheRead()
 
 void tst_MediaControl::fileThatKeepsChangingIsReadOncePerInterval()
 {
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, countingWave(10)));
     MediaControl control;
     QSignalSpy opened(&control, &MediaControl::opened);
@@ -441,7 +441,7 @@ void tst_MediaControl::repeatedOpenReadsOnce()
     QFETCH(bool, good);
 
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = folder.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, content));
 
     MediaControl control;
@@ -484,7 +484,7 @@ void tst_MediaControl::changedFileIsPickedUp()
     QFETCH(int, reads);
 
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = folder.filePath(QStringLiteral("sound.wav"));
     if (!before.isEmpty()) {
         QVERIFY(writeFile(path, before));
         // Older, as a file put in place before the run would be.
@@ -522,7 +522,7 @@ void tst_MediaControl::changedFileIsPickedUp()
 
 void tst_MediaControl::playWithoutServerFailsQuietly()
 {
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, countingWave(4410)));
 
     MediaControl control;
@@ -543,7 +543,7 @@ void tst_MediaControl::playWithoutServerFailsQuietly()
 
 void tst_MediaControl::otherCommandsAreIgnored()
 {
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, countingWave(10)));
 
     MediaControl control;
@@ -567,7 +567,7 @@ void tst_MediaControl::firstOpenLoadsTheSoundModuleInTheBackground()
         return;
     }
     QVERIFY(!loadedSoundModule());
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, countingWave(4410)));
 
     MediaControl control;
@@ -647,7 +647,7 @@ void tst_MediaControl::withoutTheSoundModule()
         return;
     }
 
-    const QString path = m_dir.filePath(QStringLiteral("Zikan.wav"));
+    const QString path = m_dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(writeFile(path, countingWave(4410)));
     MediaWarnings warnings;
     MediaControl control;

@@ -121,14 +121,13 @@ void tst_MediaSound::timeUpSoundReachesTheSpeakers_data()
     QTest::addColumn<QByteArray>("wave");   // written to path first, unless empty
     QTest::addColumn<int>("minimumLoudMs");
 
-    const QString made = m_files.filePath(QStringLiteral("Zikan.wav"));
-    QTest::newRow("shipped Zikan.wav") << QStringLiteral(SOURCE_DIR "/resources/Zikan.wav") << QByteArray() << 0;
-    // The shapes the stock sound-effect player refuses or that need converting.
+    const QString made = m_files.filePath(QStringLiteral("sound.wav"));
+    QTest::newRow("the shipped sound") << QStringLiteral(SOURCE_DIR "/resources/" NIHONSHIB_TIME_UP_SOUND) << QByteArray() << 0;
+    // Played at the file's own rate and channels, mono and stereo, for as long as it
+    // lasts; the sample formats themselves are tst_mediacontrol's decoding table.
     // WaveShape{tag, bits, channels, rate}.
     QTest::newRow("32-bit tone 22050 Hz mono") << made << toneWave({tagPcm, 32, 1, 22050}, 600) << 400;
     QTest::newRow("8-bit tone 8000 Hz stereo") << made << toneWave({tagPcm, 8, 2, 8000}, 600) << 400;
-    QTest::newRow("float tone 48000 Hz stereo") << made << toneWave({tagFloat, 32, 2, 48000}, 600) << 400;
-    QTest::newRow("24-bit tone 44100 Hz mono") << made << toneWave({tagPcm, 24, 1, 44100}, 600) << 400;
 }
 
 void tst_MediaSound::timeUpSoundReachesTheSpeakers()

@@ -66,7 +66,12 @@ void TestRtfReader::decodesText_data()
     row("raw pairs", "\x93\xfa\x96\x7b\x8e\x6a", u"日本史"_s);
     row("raw lead byte takes a backslash", "\x95\\\x83\\\x94\\", u"表ソ能"_s);
     row("raw lead byte takes braces", "\x95{\x95}", u"府扶"_s);
-    row("raw lead bytes from 0xE0 take a brace and a backslash", "\xe0\x7b\xe0\x5c", u"炮濬"_s);
+    // The lead-byte ranges' edges, 0x81-0x9F and 0xE0-0xFC, each before \\, { and }.
+    row("raw lead byte 0x81 takes a backslash and braces", "\x81\x5c\x81\x7b\x81\x7d", u"―＋±"_s);
+    row("raw lead byte 0x9F takes a backslash and braces", "\x9f\x5c\x9f\x7b\x9f\x7d", u"歃毬毳"_s);
+    row("raw lead byte 0xE0 takes a backslash and braces", "\xe0\x5c\xe0\x7b\xe0\x7d", u"濬炮烋"_s);
+    // No character has these pairs: each is a replacement mark and its trail byte as text.
+    row("raw lead byte 0xFC takes a backslash and braces", "\xfc\x5c\xfc\x7b\xfc\x7d", u"\ufffd\\\ufffd{\ufffd}"_s);
     row("raw lead bytes near the top of the range take a backslash and a brace", "\xfb\x5c\xfb\x7b", u"犾硺"_s);
     row("hex lead with escaped brace trail", R"(\'95\{\'95\})", u"府扶"_s);
     row("hex lead with raw ASCII trail", R"(\'8ej\'95\\)", u"史表"_s);

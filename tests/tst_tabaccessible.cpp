@@ -62,6 +62,12 @@ void TabAccessibleTest::accessibleTabs()
     action->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(control->currentIndex(), index);
     QVERIFY(tab->state().selected);
+    // The current tab is focused only while its control has the focus.
+    control->clearFocus();
+    QVERIFY(!tab->state().focused);
+    control->setFocus();
+    QTRY_VERIFY(control->hasFocus());
+    QVERIFY(tab->state().focused);
 
     // The page's controls stay reachable after the tabs.
     QAccessibleInterface *page = list->child(control->count() + index);

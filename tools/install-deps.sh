@@ -14,6 +14,7 @@ testing=(
     pulseaudio pulseaudio-utils sox
     dpkg-dev file desktop-file-utils fontconfig
     faketime locales dbus-bin dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
+    python3-pil python3-fonttools
     lintian appstream man-db groff-base
     orca openbox poppler-utils
     debhelper devscripts blhc fakeroot librsvg2-bin git

@@ -1,7 +1,10 @@
 #!/usr/bin/python3
-"""Writes the time-up chime, resources/Zikan.wav: three descending bell tones.
+"""Writes the time-up chime: three descending bell tones.
 
-    make_chime.py [OUTPUT.wav]
+    make_chime.py OUTPUT.wav
+
+tools/regenerate-resources.sh names the output as the build names the sound
+(resources/CMakeLists.txt).
 
 Each tone is a fundamental with a few slightly inharmonic partials (what makes
 it sound like a bell rather than an organ), a soft 8 ms attack so it does not
@@ -10,7 +13,6 @@ end, and the peak is normalised below full scale so nothing clips.
 """
 
 import math
-import os
 import struct
 import sys
 import wave
@@ -55,8 +57,9 @@ def render():
 
 
 def main(argv):
-    here = os.path.dirname(os.path.abspath(__file__))
-    output = argv[1] if len(argv) > 1 else os.path.join(here, "..", "resources", "Zikan.wav")
+    if len(argv) != 2:
+        sys.exit(__doc__)
+    output = argv[1]
     samples = render()
     with wave.open(output, "wb") as w:
         w.setnchannels(1)

@@ -28,6 +28,7 @@ import configparser
 import gzip
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -141,7 +142,13 @@ def check_metainfo(path):
             raise Failure("%s: %s is not in both English and Japanese: %s" % (path, tag, found))
 
 
-def check_manual_page(path, title):
+def time_up_sound_name(source_dir):
+    """The time-up sound's file name, from the one place the build spells it."""
+    with open(os.path.join(source_dir, "resources", "CMakeLists.txt"), encoding="utf-8") as f:
+        return re.search(r"^set\(NIHONSHIB_SOUND_NAME (\S+) ", f.read(), re.M).group(1)
+
+
+def check_manual_page(path, title, sound_name):
     """A gzip -9n manual page in UTF-8, in its language, that man formats without a warning."""
     with open(path, "rb") as f:
         header = f.read(10)
@@ -151,7 +158,7 @@ def check_manual_page(path, title):
         page = f.read().decode("utf-8")
     if title not in page.split("\n.SH", 2)[1]:
         raise Failure("%s is not named %r" % (path, title))
-    if "Zikan.wav" not in page or "/usr/lib/nihonshib/" not in page:
+    if sound_name not in page or "/usr/lib/nihonshib/" not in page:
         raise Failure("%s does not name the time-up sound beside the program" % path)
     environment = dict(os.environ, LC_ALL="C.UTF-8", MANROFFSEQ="", MANWIDTH="80")
     result = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z", path], env=environment,
@@ -286,9 +293,9 @@ def check_layout(prefix, source_dir, maintainer, what, scratch):
             raise Failure("%s: the sound module does not link %s" % (what, library))
         if any(name.startswith(library) for name in needed_libraries(program)):
             raise Failure("%s: the program links %s, which only its sound module should" % (what, library))
-    sound = os.path.join(program_dir, "Zikan.wav")
-    if not same_bytes(sound, os.path.join(source_dir, "resources", "Zikan.wav")):
-        raise Failure("%s: Zikan.wav beside the program differs from the one in resources/" % what)
+    sound_name = time_up_sound_name(source_dir)
+    if not same_bytes(os.path.join(program_dir, sound_name), os.path.join(source_dir, "resources", sound_name)):
+        raise Failure("%s: %s beside the program differs from the one in resources/" % (what, sound_name))
 
     launcher = os.path.join(prefix, "bin", "nihonshib")
     if os.path.islink(launcher):
@@ -305,7 +312,7 @@ def check_layout(prefix, source_dir, maintainer, what, scratch):
     check_desktop_entry(os.path.join(prefix, "share", "applications", APP_ID + ".desktop"))
     check_metainfo(os.path.join(prefix, "share", "metainfo", APP_ID + ".metainfo.xml"))
     for folder, title in (("man1", "Japanese History B practice exam"), (os.path.join("ja", "man1"), "日本史Bの模擬試験")):
-        check_manual_page(os.path.join(prefix, "share", "man", folder, "nihonshib.1.gz"), title)
+        check_manual_page(os.path.join(prefix, "share", "man", folder, "nihonshib.1.gz"), title, sound_name)
     check_copyright(os.path.join(prefix, "share", "doc", "nihonshib", "copyright"), source_dir, maintainer)
 
     for size in ICON_SIZES:
