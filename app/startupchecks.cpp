@@ -25,13 +25,38 @@ QStringList argumentsOf(int argc, char *argv[])
 QtMessageHandler toolkitMessageHandler = nullptr;
 bool toolkitRunning = false;
 
+// The toolkit's own lines: those the program tells in its own words are left out (the
+// sound server ending a stream under a sound, a runtime folder the program replaces);
+// the rest are labelled as the toolkit's in the program's categories.
+bool toldByTheProgram(const QString &message)
+{
+    return message.startsWith(QLatin1String("Stream error:"))
+        || message.startsWith(QLatin1String("QStandardPaths: wrong permissions on runtime directory"))
+        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"));
+}
+
+void passOn(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const char *category = context.category ? context.category : "default";
+    const bool toolkits = qstrncmp(category, "nihonshib.", 10) != 0;
+    if (toolkits && toldByTheProgram(message))
+        return;
+    const QMessageLogContext labelled(context.file, context.line, context.function,
+                                      toolkits ? "nihonshib.toolkit" : category);
+    // The toolkit's own category, where it has one, stays in the line.
+    const QString text = toolkits && qstrcmp(category, "default") != 0
+                             ? QStringLiteral("%1: %2").arg(QLatin1String(category), message)
+                             : message;
+    if (toolkitMessageHandler)
+        toolkitMessageHandler(type, labelled, text);
+    else
+        printUtf8(qFormatLogMessage(type, labelled, text) + QLatin1Char('\n'));
+}
+
 void reportToolkitFailure(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type != QtFatalMsg) {
-        if (toolkitMessageHandler)
-            toolkitMessageHandler(type, context, message);
-        else
-            printUtf8(qFormatLogMessage(type, context, message) + QLatin1Char('\n'));
+        passOn(type, context, message);
         return;
     }
     const QString reason = message.section(QLatin1Char('\n'), 0, 0);

@@ -200,6 +200,7 @@ private slots:
     void checksTheDisplay();
     void holdsTheXConnectionUntilReleased();
     void findsTheInstalledPlatforms();
+    void toolkitLinesAreLabelledOrLeftOut();
 
 private:
     QTemporaryDir *m_folder = nullptr;
@@ -345,6 +346,33 @@ void StartupChecksTest::findsTheInstalledPlatforms()
     // These tests run on the off-screen platform, so its plugin is there.
     const QStringList installed = startup::installedPlatforms({}, QProcessEnvironment::systemEnvironment());
     QVERIFY2(installed.contains(QStringLiteral("offscreen")), qPrintable(installed.join(u',')));
+}
+
+namespace {
+QStringList seenLines;
+void seeLine(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    seenLines << QStringLiteral("%1: %2").arg(QLatin1String(context.category), message);
+}
+} // namespace
+
+// After prepare(), the toolkit's lines that repeat the program's are left out and the
+// rest carry the program's category for the toolkit; the program's own pass unchanged.
+void StartupChecksTest::toolkitLinesAreLabelledOrLeftOut()
+{
+    const QtMessageHandler previous = qInstallMessageHandler(seeLine);
+    char name[] = "nihonshib";
+    char *argv[] = {name, nullptr};
+    QVERIFY(startup::prepare(1, argv));
+    qWarning("Stream error: Entity killed");
+    qWarning("QStandardPaths: wrong permissions on runtime directory /run/user/1000, 0755 instead of 0700");
+    qWarning("QString::arg: Argument missing: Failed to get sink information: %%s, Timeout");
+    qCWarning(QLoggingCategory("qt.qpa.xcb")) << "something new";
+    qCWarning(QLoggingCategory("nihonshib.media")).noquote() << "再生中に出力装置が止まりました";
+    qInstallMessageHandler(previous);
+    QCOMPARE(seenLines, QStringList({"nihonshib.toolkit: QString::arg: Argument missing: Failed to get sink information: %s, Timeout",
+                                     "nihonshib.toolkit: qt.qpa.xcb: something new",
+                                     "nihonshib.media: 再生中に出力装置が止まりました"}));
 }
 
 QTEST_GUILESS_MAIN(StartupChecksTest)
