@@ -202,6 +202,30 @@ void tst_RuntimeFolder::foldersChosenAndRemoved_data()
     }
 }
 
+// The environment for a row: TMPDIR and XDG_RUNTIME_DIR as it names them, the latter
+// made (or not) with the mode and owner the row asks for. False when that fails.
+static bool setUpFolders(const QString &runtime, const QString &tmp, const QTemporaryDir &scratch,
+                         const QString &given, bool rootsFolder, QProcessEnvironment *environment)
+{
+    *environment = QProcessEnvironment::systemEnvironment();
+    environment->insert(QStringLiteral("HOME"), scratch.filePath(QStringLiteral("home")));
+    environment->insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("nihonshib.startup.debug=true"));
+    environment->insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment->insert(QStringLiteral("TMPDIR"), tmp == QLatin1String("good") ? scratch.filePath(QStringLiteral("tmp"))
+                                                  : tmp == QLatin1String("missing") ? scratch.filePath(QStringLiteral("gone"))
+                                                                                   : QStringLiteral("/proc"));
+    if (runtime.isEmpty()) {
+        environment->remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        return true;
+    }
+    environment->insert(QStringLiteral("XDG_RUNTIME_DIR"), given);
+    const QByteArray path = QFile::encodeName(given);
+    if (runtime != QLatin1String("missing") && !rootsFolder
+        && mkdir(path.constData(), runtime == QLatin1String("0755") ? 0755 : 0700) != 0)
+        return false;
+    return runtime != QLatin1String("other owner") || rootsFolder || chown(path.constData(), 65534, 65534) == 0;
+}
+
 // This test run again as a program: the program's folder, its application and its
 // ways to end (the test's main below).
 void tst_RuntimeFolder::foldersChosenAndRemoved()
@@ -218,23 +242,8 @@ void tst_RuntimeFolder::foldersChosenAndRemoved()
     const QString given = rootsFolder ? QStringLiteral("/root") : scratch.filePath(QStringLiteral("runtime"));
     const QString tmpFolder = scratch.filePath(QStringLiteral("tmp"));
     QVERIFY(QDir().mkpath(tmpFolder) && QDir().mkpath(scratch.filePath(QStringLiteral("home"))));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), scratch.filePath(QStringLiteral("home")));
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("nihonshib.startup.debug=true"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("TMPDIR"), tmp == QLatin1String("good") ? tmpFolder
-                                                 : tmp == QLatin1String("missing") ? scratch.filePath(QStringLiteral("gone"))
-                                                                                  : QStringLiteral("/proc"));
-    if (runtime.isEmpty()) {
-        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-    } else {
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), given);
-        const QByteArray path = QFile::encodeName(given);
-        if (runtime != QLatin1String("missing") && !rootsFolder)
-            QVERIFY(mkdir(path.constData(), runtime == QLatin1String("0755") ? 0755 : 0700) == 0);
-        if (runtime == QLatin1String("other owner") && !rootsFolder)
-            QCOMPARE(chown(path.constData(), 65534, 65534), 0);
-    }
+    QProcessEnvironment environment;
+    QVERIFY(setUpFolders(runtime, tmp, scratch, given, rootsFolder, &environment));
     const QStringList tmpBefore = entriesOf(QStringLiteral("/tmp"));
 
     QProcess process;
