@@ -367,8 +367,10 @@ void StartupChecksTest::toolkitLinesAreLabelledOrLeftOut()
     qWarning("Stream error: Entity killed");
     qWarning("QStandardPaths: wrong permissions on runtime directory /run/user/1000, 0755 instead of 0700");
     qWarning("QString::arg: Argument missing: Failed to get sink information: %%s, Timeout");
-    qCWarning(QLoggingCategory("qt.qpa.xcb")) << "something new";
-    qCWarning(QLoggingCategory("nihonshib.media")).noquote() << "再生中に出力装置が止まりました";
+    const QLoggingCategory toolkits("qt.qpa.xcb");
+    const QLoggingCategory ours("nihonshib.media");
+    qCWarning(toolkits) << "something new";
+    qCWarning(ours).noquote() << "再生中に出力装置が止まりました";
     qInstallMessageHandler(previous);
     QCOMPARE(seenLines, QStringList({"nihonshib.toolkit: QString::arg: Argument missing: Failed to get sink information: %s, Timeout",
                                      "nihonshib.toolkit: qt.qpa.xcb: something new",
