@@ -16,12 +16,16 @@
 #include <thread>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <fcntl.h>
+#include <cstddef>
+#include <algorithm>
 #include <unistd.h>
 
 namespace startup {
 
 namespace {
 
+// A path starting with a NUL byte names an abstract socket.
 bool canConnectToSocket(const QByteArray &path)
 {
     sockaddr_un address {};
@@ -32,10 +36,79 @@ bool canConnectToSocket(const QByteArray &path)
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    const socklen_t length = path.startsWith('\0') ? socklen_t(offsetof(sockaddr_un, sun_path) + size_t(path.size()))
+                                                   : socklen_t(sizeof address);
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0;
     close(fd);
     return connected;
 }
+
+// Whether an X server listens for the local display named (":0", "unix:0.1"): its
+// socket takes a connection. Unknown for displays over the network.
+bool xServerListening(const QByteArray &displayName)
+{
+    QByteArray number = displayName.startsWith("unix:") ? displayName.mid(5)
+                        : displayName.startsWith(':')   ? displayName.mid(1)
+                                                        : QByteArray();
+    if (const qsizetype dot = number.indexOf('.'); dot >= 0)
+        number.truncate(dot);
+    bool isNumber = false;
+    number.toUInt(&isNumber);
+    if (!isNumber)
+        return false;
+    const QByteArray path = "/tmp/.X11-unix/X" + number;
+    return canConnectToSocket('\0' + path) || canConnectToSocket(path);
+}
+
+// The X library writes a refusing server's reason to standard error itself: while it
+// connects, standard error goes into a pipe, read back as the reason.
+class StandardErrorCapture
+{
+public:
+    StandardErrorCapture()
+    {
+        if (pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_saved = dup(STDERR_FILENO);
+        if (m_saved < 0 || dup2(m_pipe[1], STDERR_FILENO) < 0)
+            restore();
+    }
+    ~StandardErrorCapture()
+    {
+        restore();
+        if (m_pipe[0] >= 0)
+            close(m_pipe[0]);
+    }
+    StandardErrorCapture(const StandardErrorCapture &) = delete;
+    StandardErrorCapture &operator=(const StandardErrorCapture &) = delete;
+
+    QByteArray take()
+    {
+        restore();
+        QByteArray text;
+        char buffer[512];
+        for (ssize_t got; m_pipe[0] >= 0 && (got = read(m_pipe[0], buffer, sizeof buffer)) > 0;)
+            text.append(buffer, got);
+        return text.trimmed();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved >= 0) {
+            dup2(m_saved, STDERR_FILENO);
+            close(m_saved);
+            m_saved = -1;
+        }
+        if (m_pipe[1] >= 0) {
+            close(m_pipe[1]);
+            m_pipe[1] = -1;
+        }
+    }
+
+    int m_pipe[2] = {-1, -1};
+    int m_saved = -1;
+};
 
 enum class XAnswer { Connected, Refused, Silent };
 
@@ -43,8 +116,9 @@ enum class XAnswer { Connected, Refused, Silent };
 // of its own; past the deadline the thread is left to finish (or not) by itself
 // and drops whatever it gets.
 XAnswer connectToX(const QByteArray &displayName, std::chrono::milliseconds deadline,
-                   std::shared_ptr<void> *connection)
+                   std::shared_ptr<void> *connection, QByteArray *refusal)
 {
+    StandardErrorCapture reason;
     struct Attempt
     {
         std::mutex mutex;
@@ -74,12 +148,30 @@ XAnswer connectToX(const QByteArray &displayName, std::chrono::milliseconds dead
     xcb_connection_t *made = attempt->connection;
     if (xcb_connection_has_error(made)) {
         xcb_disconnect(made);
+        *refusal = reason.take();
         return XAnswer::Refused;
     }
     *connection = std::shared_ptr<void>(made, [](void *held) {
         xcb_disconnect(static_cast<xcb_connection_t *>(held));
     });
     return XAnswer::Connected;
+}
+
+// Asks again while a server listens but drops the connection without a reason, as one
+// does that resets after its last client left, until the deadline.
+XAnswer connectToXWithin(const QByteArray &displayName, std::chrono::milliseconds deadline,
+                         std::shared_ptr<void> *connection, QByteArray *refusal)
+{
+    using namespace std::chrono;
+    const auto end = steady_clock::now() + deadline;
+    for (milliseconds pause{10};; pause = std::min(pause * 2, milliseconds{200})) {
+        const auto left = duration_cast<milliseconds>(end - steady_clock::now());
+        const XAnswer answer = connectToX(displayName, std::max(left, milliseconds{1}), connection, refusal);
+        if (answer != XAnswer::Refused || !refusal->isEmpty() || steady_clock::now() + pause >= end
+            || !xServerListening(displayName))
+            return answer;
+        std::this_thread::sleep_for(pause);
+    }
 }
 
 bool waylandDisplayReachable(const QProcessEnvironment &environment)
@@ -155,6 +247,7 @@ DisplayCheck checkDisplay(const QStringList &arguments, const QProcessEnvironmen
     const bool named = !check.platforms.trimmed().isEmpty();
     const QByteArrayList names = named ? check.platforms.split(';') : QByteArrayList{"xcb", "wayland"};
     bool anyInstalled = !named;
+    bool refused = false;
     for (const QByteArray &entry : names) {
         const qsizetype colon = entry.indexOf(':');
         const QByteArray name = (colon < 0 ? entry : entry.first(colon)).trimmed();
@@ -164,7 +257,7 @@ DisplayCheck checkDisplay(const QStringList &arguments, const QProcessEnvironmen
         if (name == "xcb") {
             if (check.displayName.isEmpty())
                 continue;
-            switch (connectToX(check.displayName, deadline, &check.connection)) {
+            switch (connectToXWithin(check.displayName, deadline, &check.connection, &check.refusal)) {
             case XAnswer::Connected:
                 check.verdict = DisplayVerdict::Reachable;
                 return check;
@@ -172,6 +265,7 @@ DisplayCheck checkDisplay(const QStringList &arguments, const QProcessEnvironmen
                 check.verdict = DisplayVerdict::NotAnswering;
                 return check;
             case XAnswer::Refused:
+                refused = xServerListening(check.displayName) || !check.refusal.isEmpty();
                 break;
             }
         } else if (name.startsWith("wayland")) {
@@ -185,7 +279,14 @@ DisplayCheck checkDisplay(const QStringList &arguments, const QProcessEnvironmen
             return check;
         }
     }
-    check.verdict = anyInstalled ? DisplayVerdict::NoDisplay : DisplayVerdict::UnknownPlatform;
+    if (!anyInstalled)
+        check.verdict = DisplayVerdict::UnknownPlatform;
+    else if (refused)
+        check.verdict = DisplayVerdict::Refused;
+    else if (check.displayName.isEmpty() && environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty())
+        check.verdict = DisplayVerdict::NotNamed;
+    else
+        check.verdict = DisplayVerdict::NoDisplay;
     return check;
 }
 
@@ -213,13 +314,24 @@ QString displayFailureMessage(const DisplayCheck &check)
     case DisplayVerdict::Reachable:
     case DisplayVerdict::NotNeeded:
         break;
+    case DisplayVerdict::NotNamed:
+        return QStringLiteral("nihonshib: ウィンドウを開く画面が指定されていません（DISPLAY も WAYLAND_DISPLAY もありません）。"
+                              "デスクトップの中で起動してください。\n"
+                              "nihonshib: no display is named (neither DISPLAY nor WAYLAND_DISPLAY is set). "
+                              "Start the program from a desktop session.\n");
     case DisplayVerdict::NoDisplay:
-        return QStringLiteral(
-                   "nihonshib: ウィンドウを開く画面がありません（X ディスプレイ %1 に接続できず、Wayland の画面もありません）。"
-                   "デスクトップの中で起動してください。\n"
-                   "nihonshib: there is no display to open the window on (cannot connect to the X display %1, "
-                   "and there is no Wayland display). Start the program from a desktop session.\n")
+        return QStringLiteral("nihonshib: X ディスプレイ %1 からも Wayland の画面からも応答がありません（どちらのサーバーも動いていません）。"
+                              "デスクトップの中で起動してください。\n"
+                              "nihonshib: there is no answer from the X display %1 nor from a Wayland display "
+                              "(no server is running there). Start the program from a desktop session.\n")
             .arg(display);
+    case DisplayVerdict::Refused: {
+        const QString reason = QString::fromLocal8Bit(check.refusal).simplified();
+        return QStringLiteral("nihonshib: X ディスプレイ %1 が接続を拒否しました（%2）。\n"
+                              "nihonshib: the X display %1 refused the connection (%3).\n")
+            .arg(display, reason.isEmpty() ? QStringLiteral("理由は示されませんでした") : reason,
+                 reason.isEmpty() ? QStringLiteral("no reason given") : reason);
+    }
     case DisplayVerdict::NotAnswering:
         return QStringLiteral("nihonshib: X ディスプレイ %1 は接続を受け付けましたが、%2 秒待っても応答しません。"
                               "X サーバーを再起動してください。\n"

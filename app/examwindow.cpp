@@ -5,6 +5,7 @@
 #include "focusmarkstyle.h"
 #include "fontmap.h"
 #include "helpwindow.h"
+#include "lostwindowwatch.h"
 #include "mediacontrol.h"
 #include "programfolder.h"
 #include "runtimeerror.h"
@@ -59,6 +60,8 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
         clock = m_ownClock.get();
     }
     m_clock = clock;
+    m_lostWindowWatch = std::make_unique<LostWindowWatch>();
+    QCoreApplication::instance()->installNativeEventFilter(m_lostWindowWatch.get());
 
     m_focusMarkStyle = new FocusMarkStyle;
     m_focusMarkStyle->setParent(this);

@@ -22,6 +22,7 @@ class QStyle;
 class QTimer;
 class Clock;
 class HelpWindow;
+class LostWindowWatch;
 class MediaControl;
 class ReviewWindow;
 class RichTextView;
@@ -103,6 +104,7 @@ private:
     // use it (and hold it by a guarded pointer, so their order of deletion is free).
     QStyle *m_focusMarkStyle = nullptr;
     std::unique_ptr<Clock> m_ownClock;
+    std::unique_ptr<LostWindowWatch> m_lostWindowWatch;
     Clock *m_clock = nullptr;
     Countdown m_countdown;
 

@@ -11,8 +11,9 @@ namespace {
 int runExam(int &argc, char *argv[])
 {
     ExamApplication app(argc, argv);
-    startup::toolkitStarted();
     startup::quitOnTerminatingSignals();
+    if (!startup::toolkitStarted())
+        return 1;
     QApplication::setApplicationName(QStringLiteral("nihonshib"));
     // The menu entry's ID, so that docks and task switchers match the running
     // windows to the installed application (their WM_CLASS is the application name,

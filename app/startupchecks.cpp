@@ -2,6 +2,7 @@
 
 #include "runtimefolder.h"
 
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <cstdlib>
@@ -18,23 +19,55 @@ QStringList argumentsOf(int argc, char *argv[])
     return arguments;
 }
 
-// A toolkit that cannot start its windowing system ends the program with an
-// English message and an abort; while the application object is being made,
-// that ending is told in the program's words, with status 1.
+// A toolkit that cannot start its windowing system, or finds no screen to open a window
+// on, ends the program with an English message and an abort: that ending is told in
+// the program's words instead, with status 1 and the private folder removed.
 QtMessageHandler toolkitMessageHandler = nullptr;
+bool toolkitRunning = false;
+
+// The toolkit's own lines: those the program tells in its own words are left out (the
+// sound server ending a stream under a sound, a runtime folder the program replaces);
+// the rest are labelled as the toolkit's in the program's categories.
+bool toldByTheProgram(const QString &message)
+{
+    return message.startsWith(QLatin1String("Stream error:"))
+        || message.startsWith(QLatin1String("QStandardPaths: wrong permissions on runtime directory"))
+        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"));
+}
+
+void passOn(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const char *category = context.category ? context.category : "default";
+    const bool toolkits = qstrncmp(category, "nihonshib.", 10) != 0;
+    if (toolkits && toldByTheProgram(message))
+        return;
+    const QMessageLogContext labelled(context.file, context.line, context.function,
+                                      toolkits ? "nihonshib.toolkit" : category);
+    // The toolkit's own category, where it has one, stays in the line.
+    const QString text = toolkits && qstrcmp(category, "default") != 0
+                             ? QStringLiteral("%1: %2").arg(QLatin1String(category), message)
+                             : message;
+    if (toolkitMessageHandler)
+        toolkitMessageHandler(type, labelled, text);
+    else
+        printUtf8(qFormatLogMessage(type, labelled, text) + QLatin1Char('\n'));
+}
 
 void reportToolkitFailure(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type != QtFatalMsg) {
-        if (toolkitMessageHandler)
-            toolkitMessageHandler(type, context, message);
-        else
-            printUtf8(qFormatLogMessage(type, context, message) + QLatin1Char('\n'));
+        passOn(type, context, message);
         return;
     }
-    printUtf8(QStringLiteral("nihonshib: ウィンドウシステムを開始できませんでした（%1）。\n"
-                             "nihonshib: the windowing system could not be started (%1).\n")
-                  .arg(message.section(QLatin1Char('\n'), 0, 0)));
+    const QString reason = message.section(QLatin1Char('\n'), 0, 0);
+    if (toolkitRunning)
+        printUtf8(QStringLiteral("nihonshib: ウィンドウシステムが動作を続けられなくなりました（%1）。\n"
+                                 "nihonshib: the windowing system could not go on (%1).\n")
+                      .arg(reason));
+    else
+        printUtf8(QStringLiteral("nihonshib: ウィンドウシステムを開始できませんでした（%1）。\n"
+                                 "nihonshib: the windowing system could not be started (%1).\n")
+                      .arg(reason));
     removeRuntimeFolder();
     std::_Exit(1);
 }
@@ -70,10 +103,19 @@ bool prepare(int argc, char *argv[])
     return true;
 }
 
-void toolkitStarted()
+bool toolkitStarted()
 {
-    qInstallMessageHandler(toolkitMessageHandler);
     heldDisplayConnection.reset();
+    toolkitRunning = true;
+    // A framebuffer or similar platform that found no screen still starts, and the
+    // first window would end the program.
+    if (!QGuiApplication::primaryScreen()) {
+        printUtf8(QStringLiteral("nihonshib: 画面の種類 %1 にはウィンドウを開ける画面がありません。\n"
+                                 "nihonshib: the windowing platform %1 has no screen to open the window on.\n")
+                      .arg(QGuiApplication::platformName()));
+        return false;
+    }
+    return true;
 }
 
 } // namespace startup

@@ -10,11 +10,12 @@ namespace startup {
 
 // All of the above, the display checked before the fonts are set up; false when the
 // program should end with status 1.
-// Until toolkitStarted(), the display check's connection is held, and a toolkit that
-// fails to start says so in the program's words and ends with status 1.
+// Until toolkitStarted(), the display check's connection is held. A toolkit that fails,
+// at its start or later, says so in the program's words and ends with status 1.
 bool prepare(int argc, char *argv[]);
 
-// The application object exists: the toolkit has its own display connection.
-void toolkitStarted();
+// The application object exists: the toolkit has its own display connection. False, with
+// the program's message, when the platform has no screen: the program should end with status 1.
+bool toolkitStarted();
 
 } // namespace startup

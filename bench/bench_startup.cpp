@@ -8,6 +8,7 @@
 #include "examwindow.h"
 #include "firstframe.h"
 #include "richtextview.h"
+#include "runtimefolder.h"
 #include "startupchecks.h"
 
 #include <QTextDocument>
@@ -42,6 +43,8 @@ int main(int argc, char *argv[])
                         .arg(double(bench::monotonicNs() - beforeNs) / 1e6, 0, 'f', 2)
                         .arg(height);
         }
+        // The report ends the process at once: the private runtime folder goes first.
+        startup::removeRuntimeFolder();
         bench::reportStartupAndExit("exam", startNs, appNs, windowNs, paintNs, &window, extra);
     });
     window.show();

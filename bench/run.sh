@@ -29,12 +29,17 @@ echo "# Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "# Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6), build $(grep -m1 CMAKE_BUILD_TYPE: "$build/CMakeCache.txt" | cut -d= -f2)"
 
 export QT_LOGGING_RULES="qt.multimedia*=false"
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+# A runtime folder of the run's own where the session has none, removed at the end.
+own_runtime=
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    own_runtime=$(mktemp -d)
+    export XDG_RUNTIME_DIR=$own_runtime
+fi
 
 # A private sound server, as a desktop would have, so any audio threads the program
 # starts show up in the countdown; its own pid file tells pulse-server.sh what to stop.
 pulse_dir=$(mktemp -d)
-trap '"$root/tests/audio/pulse-server.sh" stop "$pulse_dir" >/dev/null 2>&1 || true' EXIT
+trap '"$root/tests/audio/pulse-server.sh" stop "$pulse_dir" >/dev/null 2>&1 || true; [ -z "$own_runtime" ] || rm -rf "$own_runtime"' EXIT
 if "$root/tests/audio/pulse-server.sh" start "$pulse_dir" >/dev/null 2>&1 && [ -S "$pulse_dir/native" ]; then
     export PULSE_SERVER="unix:$pulse_dir/native"
     echo "# Sound server: private PulseAudio at $PULSE_SERVER"

@@ -307,6 +307,8 @@ void tst_MediaControl::refusesBadFiles()
     control.setCommand(QStringLiteral("Prev"));
     control.setCommand(QStringLiteral("Play"));
     QCOMPARE(errors.count(), 2);
+    // Play tells the cause it meets, the file's own failure.
+    QCOMPARE(errors.at(1).first(), errors.at(0).first());
     QVERIFY(!control.isPlaying());
     QTest::qWait(0);
     QCOMPARE(started.count(), 0);
@@ -331,8 +333,9 @@ void tst_MediaControl::failuresAreLoggedOncePerCause()
     control.setCommand(QStringLiteral("Play"));
 
     QCOMPARE(errors.count(), 121);
+    // Two causes, two lines: Play at time-up meets the broken file again.
     const QStringList logged = warnings.messages();
-    QCOMPARE(logged.count(), 3);
+    QCOMPARE(logged.count(), 2);
     QVERIFY2(logged.at(0).contains(QStringLiteral("sound.wav")), qPrintable(logged.at(0)));
     QVERIFY2(logged.at(1).contains(QStringLiteral("sound.wav")), qPrintable(logged.at(1)));
     QVERIFY(logged.at(0) != logged.at(1));
@@ -668,8 +671,9 @@ void tst_MediaControl::withoutTheSoundModule()
     QCOMPARE(started.count(), 0);
     QVERIFY(!loadedSoundModule());
 
+    // One cause, one line: Play at time-up meets the same one.
     const QStringList logged = warnings.messages();
-    QCOMPARE(logged.count(), 2);
+    QCOMPARE(logged.count(), 1);
     QVERIFY2(logged.at(0).contains(QStringLiteral("音声モジュール")), qPrintable(logged.at(0)));
 }
 

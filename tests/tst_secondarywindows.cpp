@@ -7,6 +7,7 @@
 #include "reviewwindow.h"
 #include "verdictwindow.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
@@ -16,6 +17,8 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
+
+#include <xcb/xcb.h>
 
 class SecondaryWindowsTest : public ExamWindowFixture
 {
@@ -30,6 +33,8 @@ private slots:
     void pressingTwiceLeavesOneWindow();
     void twoBandsStayOpenTogether();
     void closedWindowReopensAfresh();
+    void destroyedFromOutsideReopens_data();
+    void destroyedFromOutsideReopens();
     void verdictLayout_data();
     void verdictLayout();
     void escapeCloses_data();
@@ -149,6 +154,40 @@ void SecondaryWindowsTest::closedWindowReopensAfresh()
     QVERIFY(again);
     QCOMPARE(again->findChild<QTextEdit *>(name("RichTextBox1"))->verticalScrollBar()->value(), 0);
     QVERIFY(again->pos() != movedTo);
+}
+
+void SecondaryWindowsTest::destroyedFromOutsideReopens_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("verdict") << name("frm合格ライン4");
+    QTest::newRow("help") << name("frmヘルプ");
+    QTest::newRow("review") << name("frm解答解説");
+}
+
+// Another program destroys the native window; the next request opens the window again.
+void SecondaryWindowsTest::destroyedFromOutsideReopens()
+{
+    QFETCH(QString, window);
+    const auto open = [this, &window]() -> QWidget * {
+        showScore(QStringLiteral("45"));
+        m_window->findChild<QAction *>(name("mnuAbout"))->trigger();
+        openReview(m_window);
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == window && widget->isVisible())
+                return widget;
+        }
+        return nullptr;
+    };
+    QPointer<QWidget> shown = open();
+    QVERIFY(shown);
+    // What the X server sends when another program destroys the window.
+    xcb_destroy_notify_event_t destroyed {};
+    destroyed.response_type = XCB_DESTROY_NOTIFY;
+    destroyed.event = destroyed.window = xcb_window_t(shown->winId());
+    qintptr result = 0;
+    QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &destroyed, &result);
+    QTRY_VERIFY(!shown);
+    QVERIFY(open());
 }
 
 void SecondaryWindowsTest::verdictLayout_data()

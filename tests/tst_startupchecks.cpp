@@ -76,6 +76,19 @@ QByteArray setupAccepted()
     return reply;
 }
 
+// What an X server says to a client it refuses: failed, protocol 11.0, and its reason.
+QByteArray setupRefused(const QByteArray &reason)
+{
+    QByteArray reply(8, '\0');
+    reply[1] = char(reason.size());
+    reply[2] = 11;
+    reply += reason + QByteArray((4 - reason.size() % 4) % 4, '\0');
+    reply[6] = char((reply.size() - 8) / 4);
+    return reply;
+}
+
+const QByteArray refusal = "Authorization required, but no authorization protocol specified";
+
 bool readExactly(int fd, char *buffer, size_t size)
 {
     for (size_t done = 0; done < size;) {
@@ -102,11 +115,14 @@ bool readSetupRequest(int fd)
     return readExactly(fd, rest.data(), rest.size());
 }
 
-// Listens as an X display; for each client it answers as an X server would, or says nothing.
+// Listens as an X display; for each client it answers as an X server would, refuses it
+// with a reason, drops the first client unanswered as a server resetting does, or says nothing.
+enum class Behaviour { Answers, Silent, Refuses, DropsFirst };
+
 class FakeXServer
 {
 public:
-    FakeXServer(bool answers)
+    FakeXServer(Behaviour behaviour)
     {
         // Bound first as refusing, so no other test run takes the number meanwhile.
         int placeholder = -1;
@@ -116,17 +132,24 @@ public:
         if (m_listener < 0)
             qFatal("cannot listen as display %d", number);
         m_display = ':' + QByteArray::number(number);
-        m_thread = std::thread([this, answers] {
-            for (;;) {
+        m_thread = std::thread([this, behaviour] {
+            for (int clients = 1;; ++clients) {
                 const int client = accept(m_listener, nullptr, nullptr);
                 if (client < 0)
                     return;
+                if (behaviour == Behaviour::DropsFirst && clients == 1) {
+                    close(client);
+                    continue;
+                }
                 m_client = client;
-                if (answers) {
+                if (behaviour != Behaviour::Silent) {
                     // The client speaks first: its setup request, then the answer.
-                    if (!readSetupRequest(client))
-                        return;
-                    const QByteArray reply = setupAccepted();
+                    if (!readSetupRequest(client)) {
+                        m_client = -1;     // a client that only looked whether the server listens
+                        close(client);
+                        continue;
+                    }
+                    const QByteArray reply = behaviour == Behaviour::Refuses ? setupRefused(refusal) : setupAccepted();
                     if (send(client, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL) != reply.size())
                         return;
                 }
@@ -177,12 +200,15 @@ private slots:
     void checksTheDisplay();
     void holdsTheXConnectionUntilReleased();
     void findsTheInstalledPlatforms();
+    void toolkitLinesAreLabelledOrLeftOut();
 
 private:
     QTemporaryDir *m_folder = nullptr;
-    QByteArray m_answering, m_silent, m_dead, m_wayland;    // display names and a socket path
+    QByteArray m_answering, m_silent, m_refusing, m_dropping, m_dead, m_wayland;  // display names, a socket path
     FakeXServer *m_answeringServer = nullptr;
     FakeXServer *m_silentServer = nullptr;
+    FakeXServer *m_refusingServer = nullptr;
+    FakeXServer *m_droppingServer = nullptr;
     int m_deadSocket = -1;
     int m_waylandSocket = -1;
 };
@@ -191,10 +217,14 @@ void StartupChecksTest::init()
 {
     m_folder = new QTemporaryDir;
     const QByteArray folder = QFile::encodeName(m_folder->path());
-    m_answeringServer = new FakeXServer(true);
-    m_silentServer = new FakeXServer(false);
+    m_answeringServer = new FakeXServer(Behaviour::Answers);
+    m_silentServer = new FakeXServer(Behaviour::Silent);
+    m_refusingServer = new FakeXServer(Behaviour::Refuses);
+    m_droppingServer = new FakeXServer(Behaviour::DropsFirst);
     m_answering = m_answeringServer->display();
     m_silent = m_silentServer->display();
+    m_refusing = m_refusingServer->display();
+    m_dropping = m_droppingServer->display();
     m_dead = ':' + QByteArray::number(unusedDisplay(&m_deadSocket));
     m_wayland = folder + "/wayland-0";
     m_waylandSocket = unixSocket(m_wayland, true);
@@ -204,6 +234,8 @@ void StartupChecksTest::cleanup()
 {
     delete m_answeringServer;
     delete m_silentServer;
+    delete m_refusingServer;
+    delete m_droppingServer;
     close(m_deadSocket);
     close(m_waylandSocket);
     delete m_folder;
@@ -233,7 +265,10 @@ void StartupChecksTest::checksTheDisplay_data()
     QTest::newRow("wayland, nothing listening") << none
                                                 << QStringList{"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=/nonexistent/wayland-0"}
                                                 << Verdict::NoDisplay;
-    QTest::newRow("unset platform, unset display") << none << none << Verdict::NoDisplay;
+    QTest::newRow("unset platform, unset display") << none << none << Verdict::NotNamed;
+    QTest::newRow("X server refuses, with its reason") << none << QStringList{"DISPLAY=@refusing"} << Verdict::Refused;
+    QTest::newRow("X server drops the first connection") << none << QStringList{"DISPLAY=@dropping"}
+                                                         << Verdict::Reachable;
     QTest::newRow("dead X display") << none << QStringList{"QT_QPA_PLATFORM=xcb", "DISPLAY=@dead"}
                                     << Verdict::NoDisplay;
     QTest::newRow("silent X display") << none << QStringList{"DISPLAY=@silent"} << Verdict::NotAnswering;
@@ -259,6 +294,8 @@ void StartupChecksTest::checksTheDisplay()
     const auto resolved = [this](QString text) {
         text.replace(QLatin1String("@answering"), QFile::decodeName(m_answering));
         text.replace(QLatin1String("@silent"), QFile::decodeName(m_silent));
+        text.replace(QLatin1String("@refusing"), QFile::decodeName(m_refusing));
+        text.replace(QLatin1String("@dropping"), QFile::decodeName(m_dropping));
         text.replace(QLatin1String("@dead"), QFile::decodeName(m_dead));
         text.replace(QLatin1String("@wayland"), QFile::decodeName(m_wayland));
         return text;
@@ -286,6 +323,8 @@ void StartupChecksTest::checksTheDisplay()
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines.at(0).startsWith(QLatin1String("nihonshib: ")) && lines.at(0).contains(QChar(u'。')));
         QVERIFY(lines.at(1).startsWith(QLatin1String("nihonshib: ")));
+        // A refusing server's own reason is told in the message, not beside it.
+        QCOMPARE(message.contains(QString::fromLatin1(refusal)), verdict == Verdict::Refused);
     }
 }
 
@@ -307,6 +346,35 @@ void StartupChecksTest::findsTheInstalledPlatforms()
     // These tests run on the off-screen platform, so its plugin is there.
     const QStringList installed = startup::installedPlatforms({}, QProcessEnvironment::systemEnvironment());
     QVERIFY2(installed.contains(QStringLiteral("offscreen")), qPrintable(installed.join(u',')));
+}
+
+namespace {
+QStringList seenLines;
+void seeLine(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    seenLines << QStringLiteral("%1: %2").arg(QLatin1String(context.category), message);
+}
+} // namespace
+
+// After prepare(), the toolkit's lines that repeat the program's are left out and the
+// rest carry the program's category for the toolkit; the program's own pass unchanged.
+void StartupChecksTest::toolkitLinesAreLabelledOrLeftOut()
+{
+    const QtMessageHandler previous = qInstallMessageHandler(seeLine);
+    char name[] = "nihonshib";
+    char *argv[] = {name, nullptr};
+    QVERIFY(startup::prepare(1, argv));
+    qWarning("Stream error: Entity killed");
+    qWarning("QStandardPaths: wrong permissions on runtime directory /run/user/1000, 0755 instead of 0700");
+    qWarning("QString::arg: Argument missing: Failed to get sink information: %%s, Timeout");
+    const QLoggingCategory toolkits("qt.qpa.xcb");
+    const QLoggingCategory ours("nihonshib.media");
+    qCWarning(toolkits) << "something new";
+    qCWarning(ours).noquote() << "再生中に出力装置が止まりました";
+    qInstallMessageHandler(previous);
+    QCOMPARE(seenLines, QStringList({"nihonshib.toolkit: QString::arg: Argument missing: Failed to get sink information: %s, Timeout",
+                                     "nihonshib.toolkit: qt.qpa.xcb: something new",
+                                     "nihonshib.media: 再生中に出力装置が止まりました"}));
 }
 
 QTEST_GUILESS_MAIN(StartupChecksTest)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Starts the program again and again on a bare X server under CPU load.
 
-usage: tools/stress-bare-x.py PROGRAM [STARTS] [BUSY_LOOPS]
+usage: tools/stress-bare-x.py [--signals] PROGRAM [STARTS] [BUSY_LOOPS]
 
 The X server is a fresh Xvfb without -noreset and with no other client, as in a
 kiosk session or `xinit nihonshib`: whenever its last client leaves, it resets.
@@ -10,9 +10,15 @@ when the exam window shows within 30 s; the program is then ended with SIGTERM,
 which leaves the server without clients again, so the next start meets a reset.
 A start that ends by itself before its window shows is an abort: its status and
 what it printed are listed. Prints the counts; exits 1 when any start aborted.
+
+With --signals each start is instead stopped, polled for 0 to 0.7 s, with SIGTERM,
+SIGINT or SIGHUP in turn, wherever in its start it then is: it counts as good when it
+ends by that signal, or had ended by itself with status 0 or with a message of its own
+(status 1, "nihonshib: "), and leaves no folder in TMPDIR.
 """
 
 import os
+import random
 import select
 import signal
 import subprocess
@@ -71,12 +77,47 @@ def one_start(program, display, scratch):
         process.stdout.close()
 
 
+STOPPING = (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)
+
+
+def one_stopped_start(program, display, scratch, number):
+    """None when the start ended as it should; else its status and what it printed."""
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("XAUTHORITY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR")}
+    env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb", TMPDIR=scratch, HOME=scratch)
+    stop_with = STOPPING[number % len(STOPPING)]
+    process = subprocess.Popen([program], cwd=scratch, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    deadline = time.monotonic() + random.uniform(0, 0.7)
+    while process.poll() is None and time.monotonic() < deadline:
+        time.sleep(0.01)
+    if process.poll() is None:
+        process.send_signal(stop_with)
+    try:
+        output = process.communicate(timeout=30)[0].decode(errors="replace")
+    except subprocess.TimeoutExpired:
+        process.kill()
+        output = process.communicate()[0].decode(errors="replace")
+        return "still running 30 s after %s" % stop_with.name, output
+    left = [name for name in os.listdir(scratch) if name.startswith("nihonshib-runtime-")]
+    for name in left:
+        subprocess.run(["rm", "-rf", os.path.join(scratch, name)])
+    status = process.returncode
+    good = status in (0, -stop_with) or (status == 1 and output.startswith("nihonshib: "))
+    if good and not left:
+        return None, ""
+    return "%s (stopped with %s)%s" % (status, stop_with.name, ", left " + " ".join(left) if left else ""), output
+
+
 def main():
-    if len(sys.argv) < 2 or len(sys.argv) > 4:
+    arguments = sys.argv[1:]
+    signals = "--signals" in arguments
+    if signals:
+        arguments.remove("--signals")
+    if len(arguments) < 1 or len(arguments) > 3:
         sys.exit(__doc__)
-    program = os.path.abspath(sys.argv[1])
-    starts = int(sys.argv[2]) if len(sys.argv) > 2 else 200
-    loops = int(sys.argv[3]) if len(sys.argv) > 3 else 2
+    program = os.path.abspath(arguments[0])
+    starts = int(arguments[1]) if len(arguments) > 1 else 200
+    loops = int(arguments[2]) if len(arguments) > 2 else 2
     busy = [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(loops)]
     xvfb = None
     failures = []
@@ -85,7 +126,10 @@ def main():
         xvfb, display = start_bare_xvfb()
         with tempfile.TemporaryDirectory(prefix="nihonshib-stress-") as scratch:
             for number in range(1, starts + 1):
-                status, output = one_start(program, display, scratch)
+                if signals:
+                    status, output = one_stopped_start(program, display, scratch, number)
+                else:
+                    status, output = one_start(program, display, scratch)
                 if status is not None:
                     failures.append((number, status, output.strip()))
                     print("start %d: %s %s" % (number, status, output.strip()[-300:]), flush=True)
@@ -98,8 +142,8 @@ def main():
         if xvfb is not None and xvfb.poll() is None:
             os.killpg(xvfb.pid, signal.SIGTERM)
             xvfb.wait(timeout=10)
-    print("%d starts on a bare X server under %d busy loops in %.0f s: %d aborted"
-          % (starts, loops, time.monotonic() - began, len(failures)))
+    print("%d starts%s on a bare X server under %d busy loops in %.0f s: %d aborted"
+          % (starts, " stopped by signals" if signals else "", loops, time.monotonic() - began, len(failures)))
     sys.exit(1 if failures else 0)
 
 

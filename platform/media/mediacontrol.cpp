@@ -87,23 +87,23 @@ int MediaControl::readCount() const
 void MediaControl::open()
 {
     if (m_fileName.isEmpty()) {
-        report(QStringLiteral("音声ファイルの名前がありません"));
+        refuseOpen(QStringLiteral("音声ファイルの名前がありません"));
         return;
     }
     // A fresh QFileInfo each time: a cached one would not see the file change.
     const QFileInfo info(m_fileName);
     const QString shownName = QDir::toNativeSeparators(m_fileName);
     if (!info.exists()) {
-        report(QStringLiteral("%1 がありません").arg(shownName));
+        refuseOpen(QStringLiteral("%1 がありません").arg(shownName));
         return;
     }
     if (info.isDir()) {
-        report(QStringLiteral("%1 はフォルダーです").arg(shownName));
+        refuseOpen(QStringLiteral("%1 はフォルダーです").arg(shownName));
         return;
     }
     // Only regular files: opening a pipe of that name would wait for a writer forever.
     if (!info.isFile()) {
-        report(QStringLiteral("%1 は通常のファイルではありません").arg(shownName));
+        refuseOpen(QStringLiteral("%1 は通常のファイルではありません").arg(shownName));
         return;
     }
 
@@ -116,7 +116,7 @@ void MediaControl::open()
     if (m_open && identity == m_openIdentity)
         return;
     if (identity == m_failedIdentity) {
-        report(m_failedMessage);
+        refuseOpen(m_failedMessage);
         return;
     }
     // A file that keeps changing is read at most once an interval.
@@ -163,13 +163,14 @@ void MediaControl::onRead(quint64 request, const DecodedSound &sound, const QStr
     if (!why.isEmpty()) {
         m_failedIdentity = identity;
         m_failedMessage = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(identity.path), why);
-        report(m_failedMessage);
+        refuseOpen(m_failedMessage);
     } else {
         m_sound = sound;
         m_open = true;
         m_openIdentity = identity;
         m_failedIdentity = {};
         m_failedMessage.clear();
+        m_openFailure.clear();
         m_atEnd = false;
         ++m_soundGeneration;
         qCDebug(lcMedia) << "opened" << identity.path << sound.sampleRate << "Hz" << sound.channels << "channels"
@@ -198,7 +199,7 @@ void MediaControl::rewind()
 void MediaControl::play()
 {
     if (!m_open && !isReading()) {
-        report(QStringLiteral("音声ファイルが開かれていません"));
+        reportNotOpen();
         return;
     }
     // Play while playing starts again; at the end there is nothing left to play until Prev.
@@ -226,7 +227,7 @@ void MediaControl::settleWaitingPlay()
     m_playWaitsForRead = false;
     if (!m_open) {
         m_playing = false;
-        report(QStringLiteral("音声ファイルが開かれていません"));
+        reportNotOpen();
         return;
     }
     if (m_playStartBy.hasExpired()) {
@@ -287,6 +288,18 @@ void MediaControl::onFailed(quint64 generation, const QString &message)
         return;
     m_playing = false;
     report(message);
+}
+
+// Why the file is not open, kept for Play: told again then, and so logged once only.
+void MediaControl::refuseOpen(const QString &message)
+{
+    m_openFailure = message;
+    report(message);
+}
+
+void MediaControl::reportNotOpen()
+{
+    report(m_openFailure.isEmpty() ? QStringLiteral("音声ファイルが開かれていません") : m_openFailure);
 }
 
 void MediaControl::report(const QString &message)

@@ -88,6 +88,8 @@ private:
     void onStarted(quint64 generation);
     void onFinished(quint64 generation);
     void onFailed(quint64 generation, const QString &message);
+    void refuseOpen(const QString &message);
+    void reportNotOpen();
     void report(const QString &message);
 
     QString m_fileName;
@@ -96,6 +98,7 @@ private:
     FileIdentity m_openIdentity;
     FileIdentity m_failedIdentity;
     QString m_failedMessage;
+    QString m_openFailure;
     int m_readCount = 0;
     // Bumped at each successful read, so a playback that outlives its sound leaves the new one alone.
     quint64 m_soundGeneration = 0;

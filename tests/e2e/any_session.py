@@ -9,7 +9,7 @@ session <program> <out>: a fresh user with no session bus under Xvfb, quit by �
 locales <program> <out>: the exam window, its ゲーム menu, a verdict and the help window
     under LANG=C, en_US.UTF-8 and ja_JP.UTF-8 are identical pixel for pixel.
     Without XDG_RUNTIME_DIR, the private runtime folder is gone when the program ends.
-refusals <program> <out>: no display, an X server that never answers (within 6 s) and an
+refusals <program> <out>: no display named, none at the one named, an X server that never answers (within 6 s) and an
     unknown platform give status 1 and one message in Japanese and English; no IPA fonts
     gives one warning naming them and their packages, and a run.
 tool <rtf-to-text> <out>: /dev/zero, a FIFO with no writer, a folder and a file over
@@ -206,10 +206,10 @@ def silent_x_display():
 def refusals(program, out_dir, scratch):
     env = fresh_env(scratch)
     env.pop("DISPLAY", None)
-    for case_env in (env, dict(env, DISPLAY=":97")):
+    for case_env, says in ((env, ("画面が指定されていません", "no display is named")),
+                           (dict(env, DISPLAY=":97"), ("応答がありません", "there is no answer from the X display :97"))):
         result = run([program], case_env)
-        if result.returncode != 1 or not all(result.stderr.count(t) == 1 for t in (
-                "ウィンドウを開く画面がありません", "there is no display to open the window on")):
+        if result.returncode != 1 or not all(result.stderr.count(t) == 1 for t in says):
             raise Failure("no display: status %d, %r" % (result.returncode, result.stderr))
     listener, display = silent_x_display()
     try:

@@ -724,6 +724,9 @@ def main():
     if missing:
         sys.exit("missing %s: run tools/install-deps.sh test" % ", ".join(missing))
     scratch = tempfile.mkdtemp(prefix="nihonshib-package-")
+    # What the tools leave in TMPDIR (lintian its mldbm-elf-* folders) goes with the scratch folder.
+    os.makedirs(os.path.join(scratch, "tmp"))
+    os.environ["TMPDIR"] = os.path.join(scratch, "tmp")
     try:
         check(scratch)
     except (Failure, OSError, KeyError, ValueError, configparser.Error, ElementTree.ParseError,

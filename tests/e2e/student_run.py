@@ -120,6 +120,13 @@ def verdict_window(screen, exam):
     verdict = wait_for("the verdict window", lambda: screen.windows(VERDICT_TITLE), 10)[0]
     vx, vy, _, _ = screen.geometry(verdict)
 
+    # Destroyed by another program, it opens again at the next click.
+    screen.run("xdotool", "windowclose", str(verdict))
+    wait_for("the destroyed verdict window to go", lambda: not screen.windows(VERDICT_TITLE), 10)
+    screen.run("xdotool", "click", "1")     # the pointer is still on 合格率
+    verdict = wait_for("the verdict window again", lambda: screen.windows(VERDICT_TITLE), 10)[0]
+    vx, vy, _, _ = screen.geometry(verdict)
+
     left, top, w, h = VERDICT_CAPTION
     screen.shoot_until("verdict", "the verdict for 1 to 39 points",
                        lambda shot: sum(1 for p in shot.pixels(vx + left, vy + top, w, h)
