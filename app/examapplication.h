@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 // The program's application object. The exam window's handlers are connected
 // guarded (runtimeerror.h); any other error that escapes an event handler ends up
 // here and is shown as a run-time error too, rather than ending the program without
 // a word.
+//
+// It also makes the toolkit's own texts (the print dialog, the documents' context
+// menu, message-box buttons) Japanese like the rest, under every locale.
 class ExamApplication : public QApplication
 {
     Q_OBJECT
@@ -14,4 +18,7 @@ public:
     ExamApplication(int &argc, char **argv);
 
     bool notify(QObject *receiver, QEvent *event) override;
+
+private:
+    QTranslator m_toolkitTranslator;
 };

@@ -1,0 +1,100 @@
+// The toolkit's own texts, read from its widgets, are Japanese under any locale:
+// CTest runs this under LANG=C and under LANG=ja_JP.UTF-8.
+#include "examapplication.h"
+#include "richtextview.h"
+
+#include <QAbstractButton>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QtTest>
+
+namespace {
+
+// Every text the dialog's buttons, labels and group boxes show.
+QStringList shownTexts(const QWidget *dialog)
+{
+    QStringList texts;
+    for (const auto *button : dialog->findChildren<QAbstractButton *>())
+        texts << button->text();
+    for (const auto *label : dialog->findChildren<QLabel *>())
+        texts << label->text();
+    for (const auto *box : dialog->findChildren<QGroupBox *>())
+        texts << box->title();
+    return texts;
+}
+
+} // namespace
+
+class ToolkitTextsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void printDialog_data();
+    void printDialog();
+    void documentContextMenu_data();
+    void documentContextMenu();
+};
+
+void ToolkitTextsTest::printDialog_data()
+{
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("japanese");
+    QTest::newRow("printer group") << "Printer" << "プリンタ";
+    QTest::newRow("name label") << "&Name:" << "名前(&N):";
+    QTest::newRow("properties button") << "P&roperties" << "プロパティ(&R)";
+    QTest::newRow("options button") << "&Options >>" << "オプション(&O) >>";
+    QTest::newRow("print button") << "&Print" << "印刷(&P)";
+    QTest::newRow("cancel button") << "Cancel" << "キャンセル";
+}
+
+void ToolkitTextsTest::printDialog()
+{
+    QFETCH(QString, english);
+    QFETCH(QString, japanese);
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer);
+    dialog.show();
+    const QStringList texts = shownTexts(&dialog);
+    QVERIFY2(!texts.contains(english), qPrintable(texts.join(QLatin1Char('|'))));
+    QVERIFY2(texts.contains(japanese), qPrintable(texts.join(QLatin1Char('|'))));
+}
+
+void ToolkitTextsTest::documentContextMenu_data()
+{
+    QTest::addColumn<QString>("japanese");
+    QTest::newRow("copy") << "コピー(&C)";
+    QTest::newRow("select all") << "すべてを選択";
+}
+
+// The menu a right click on a document opens (a pop-up the click leaves up).
+void ToolkitTextsTest::documentContextMenu()
+{
+    QFETCH(QString, japanese);
+    RichTextView view;
+    view.setPlainText(QStringLiteral("問題"));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), view.viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view.viewport(), &click);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QStringList texts;
+    for (const QAction *action : menu->actions())
+        texts << action->text().section(QLatin1Char('\t'), 0, 0);   // less the shortcut
+    menu->close();
+    QVERIFY2(texts.contains(japanese), qPrintable(texts.join(QLatin1Char('|'))));
+}
+
+int main(int argc, char *argv[])
+{
+    ExamApplication app(argc, argv);
+    ToolkitTextsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_toolkittexts.moc"
