@@ -19,6 +19,26 @@ ExamApplication::ExamApplication(int &argc, char **argv)
     else
         qCWarning(lcToolkitTranslation, "Qt's Japanese translation %s/qtbase_ja.qm could not be read: "
                   "the toolkit's dialogs stay in English", qUtf8Printable(folder));
+    installTranslator(&m_toolkitGaps);
+}
+
+QString ExamApplication::ToolkitGaps::translate(const char *context, const char *sourceText, const char *,
+                                                int) const
+{
+    static const char *const gaps[][2] = {
+        {"Pages", "ページ指定"},
+        {"Double Sided Printing", "両面印刷"},
+        {"Off", "しない"},
+        {"Long side binding", "長辺とじ"},
+        {"Short side binding", "短辺とじ"},
+    };
+    if (qstrcmp(context, "QPrintSettingsOutput") != 0)
+        return {};
+    for (const auto &gap : gaps) {
+        if (qstrcmp(sourceText, gap[0]) == 0)
+            return QString::fromUtf8(gap[1]);
+    }
+    return {};
 }
 
 bool ExamApplication::notify(QObject *receiver, QEvent *event)

@@ -20,5 +20,16 @@ public:
     bool notify(QObject *receiver, QEvent *event) override;
 
 private:
+    // What Qt's Japanese leaves in English: the print dialog's options of duplex
+    // printing and the page range by numbers.
+    class ToolkitGaps : public QTranslator
+    {
+    public:
+        bool isEmpty() const override { return false; }
+        QString translate(const char *context, const char *sourceText, const char *disambiguation,
+                          int n) const override;
+    };
+
     QTranslator m_toolkitTranslator;
+    ToolkitGaps m_toolkitGaps;
 };

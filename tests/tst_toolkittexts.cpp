@@ -50,6 +50,9 @@ void ToolkitTextsTest::printDialog_data()
     QTest::newRow("options button") << "&Options >>" << "オプション(&O) >>";
     QTest::newRow("print button") << "&Print" << "印刷(&P)";
     QTest::newRow("cancel button") << "Cancel" << "キャンセル";
+    QTest::newRow("page range") << "Pages" << "ページ指定";
+    QTest::newRow("duplex group") << "Double Sided Printing" << "両面印刷";
+    QTest::newRow("duplex long side") << "Long side binding" << "長辺とじ";
 }
 
 void ToolkitTextsTest::printDialog()
