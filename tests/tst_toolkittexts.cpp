@@ -8,9 +8,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QtTest>
+#include <memory>
 
 namespace {
 
@@ -42,27 +44,35 @@ private slots:
 
 void ToolkitTextsTest::printDialog_data()
 {
+    QTest::addColumn<bool>("pageSetUp");
     QTest::addColumn<QString>("english");
     QTest::addColumn<QString>("japanese");
-    QTest::newRow("printer group") << "Printer" << "プリンタ";
-    QTest::newRow("name label") << "&Name:" << "名前(&N):";
-    QTest::newRow("properties button") << "P&roperties" << "プロパティ(&R)";
-    QTest::newRow("options button") << "&Options >>" << "オプション(&O) >>";
-    QTest::newRow("print button") << "&Print" << "印刷(&P)";
-    QTest::newRow("cancel button") << "Cancel" << "キャンセル";
-    QTest::newRow("page range") << "Pages" << "ページ指定";
-    QTest::newRow("duplex group") << "Double Sided Printing" << "両面印刷";
-    QTest::newRow("duplex long side") << "Long side binding" << "長辺とじ";
+    QTest::newRow("printer group") << false << "Printer" << "プリンタ";
+    QTest::newRow("name label") << false << "&Name:" << "名前(&N):";
+    QTest::newRow("properties button") << false << "P&roperties" << "プロパティ(&R)";
+    QTest::newRow("options button") << false << "&Options >>" << "オプション(&O) >>";
+    QTest::newRow("print button") << false << "&Print" << "印刷(&P)";
+    QTest::newRow("cancel button") << false << "Cancel" << "キャンセル";
+    QTest::newRow("page range") << false << "Pages" << "ページ指定";
+    QTest::newRow("duplex group") << false << "Double Sided Printing" << "両面印刷";
+    QTest::newRow("duplex long side") << false << "Long side binding" << "長辺とじ";
+    QTest::newRow("page set-up: size") << true << "Page size:" << "用紙サイズ:";
+    QTest::newRow("page set-up: cancel button") << true << "Cancel" << "キャンセル";
 }
 
 void ToolkitTextsTest::printDialog()
 {
+    QFETCH(bool, pageSetUp);
     QFETCH(QString, english);
     QFETCH(QString, japanese);
     QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer);
-    dialog.show();
-    const QStringList texts = shownTexts(&dialog);
+    std::unique_ptr<QDialog> dialog;
+    if (pageSetUp)
+        dialog = std::make_unique<QPageSetupDialog>(&printer);
+    else
+        dialog = std::make_unique<QPrintDialog>(&printer);
+    dialog->show();
+    const QStringList texts = shownTexts(dialog.get());
     QVERIFY2(!texts.contains(english), qPrintable(texts.join(QLatin1Char('|'))));
     QVERIFY2(texts.contains(japanese), qPrintable(texts.join(QLatin1Char('|'))));
 }
