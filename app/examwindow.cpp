@@ -9,6 +9,7 @@
 #include "mediacontrol.h"
 #include "programfolder.h"
 #include "runtimeerror.h"
+#include "screenpicture.h"
 #include "verdict.h"
 #include "verdictwindow.h"
 #include "windowlayout.h"
@@ -31,7 +32,7 @@ namespace {
 class PictureBackground : public QWidget
 {
 public:
-    PictureBackground(const QString &picture, QWidget *parent)
+    PictureBackground(const QPixmap &picture, QWidget *parent)
         : QWidget(parent), m_picture(picture)
     {
     }
@@ -73,7 +74,8 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     setFont(gothicFont(9, false));
 
     buildMenu();
-    auto *client = new PictureBackground(QStringLiteral(":/pictures/background.bmp"), this);
+    auto *client = new PictureBackground(
+        screenPicture(QStringLiteral(":/pictures/background.bmp"), QStringLiteral(":/pictures/background@2x.gif")), this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
     buildBooklet(client);

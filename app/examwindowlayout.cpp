@@ -8,6 +8,7 @@
 #include "runtimeerror.h"
 #include "richtextview.h"
 #include "rtfreader.h"
+#include "screenpicture.h"
 #include "tabcontrol.h"
 #include "windowlayout.h"
 
@@ -140,7 +141,8 @@ void ExamWindow::buildBooklet(QWidget *client)
     m_figure->setGeometry(twips(1200, 480, 7335, 5175));
     m_figure->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_figure->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_figure->setPixmap(QPixmap(QStringLiteral(":/pictures/figure1.bmp")));
+    m_figure->setPixmap(
+        screenPicture(QStringLiteral(":/pictures/figure1.bmp"), QStringLiteral(":/pictures/figure1@2x.jpg")));
     m_figure->setAccessibleName(QStringLiteral("図１"));
     m_figure->setAccessibleDescription(figureDescription());
 }
@@ -153,7 +155,8 @@ void ExamWindow::buildAnswerSheet(QWidget *client)
     m_answerTabs->setGeometry(twips(2160, 6120, 9615, 2175));
     m_answerTabs->setPageColor(QColor(255, 255, 0));
 
-    const QPixmap markPicture(QStringLiteral(":/pictures/maru.ico"));
+    const QPixmap markPicture =
+        screenPicture(QStringLiteral(":/pictures/maru.ico"), QStringLiteral(":/pictures/maru@2x.png"));
     for (int question = 1; question <= questionCount; ++question) {
         const AnswerKeyRow &row = answerKey[question - 1];
         const QString caption = answerPageCaption(question);

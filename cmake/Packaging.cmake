@@ -132,10 +132,13 @@ by score band.
 
 # dpkg-shlibdeps finds the libraries the program and its sound module link (Qt
 # Widgets, Gui, Core, Multimedia, libsndfile, the sound server's client library and
-# the C++ runtime). It cannot see what Qt loads at run time, nor the
-# fonts the windows are drawn in, so those are named here.
+# the C++ runtime). It cannot see what Qt loads at run time, nor the Japanese of
+# Qt's own dialogs, nor the fonts the windows are drawn in, so those are named here;
+# Qt's Wayland plugin lets the program run natively in a Wayland session.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-translations-l10n, fonts-ipafont-gothic, fonts-ipafont-mincho")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 
 # A source tarball is the tree as checked in, without build folders.
 set(CPACK_SOURCE_GENERATOR TXZ)

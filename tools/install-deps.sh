@@ -7,7 +7,7 @@ build_and_run=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev libqt6multimedia6
     libsndfile1-dev libpulse-dev libxcb1-dev libfontconfig-dev
-    fonts-ipafont-gothic fonts-ipafont-mincho
+    fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n
 )
 testing=(
     xvfb xauth xdotool x11-utils imagemagick
@@ -17,7 +17,8 @@ testing=(
     python3-pil python3-fonttools
     lintian appstream man-db groff-base
     orca openbox poppler-utils
-    debhelper devscripts blhc fakeroot librsvg2-bin git
+    debhelper devscripts blhc fakeroot librsvg2-bin git autopkgtest
+    qt6-wayland weston
 )
 
 wanted=("${build_and_run[@]}")

@@ -5,6 +5,8 @@ scanned from a printed exam paper.
 
     make_figure.py [OUTPUT.jpg]     (default resources/pictures/figure1.jpg)
 
+and beside it OUTPUT@2x.jpg, the same at twice the pixels for screens scaled to 200 %.
+
 The chart is drawn twice as large and scaled down, then given a faint tilt,
 uneven brightness and grain. Every random number comes from a fixed seed, so
 the file comes out the same on every run.
@@ -165,23 +167,23 @@ def draw_chart():
     return image
 
 
-def scanned(image):
+def scanned(image, size=SIZE):
     """Scales the drawing down and gives it the look of a page through a scanner."""
     rng = random.Random(1872)
-    small = image.resize(SIZE, Image.Resampling.LANCZOS)
+    small = image.resize(size, Image.Resampling.LANCZOS)
     tilted = small.rotate(-0.35, resample=Image.Resampling.BICUBIC, fillcolor=PAPER)
 
     # The lid never presses the page flat: a little darker towards the right edge.
-    shade = Image.new("L", SIZE)
-    shade.putdata([int(6 * x / SIZE[0]) for y in range(SIZE[1]) for x in range(SIZE[0])])
-    grain = Image.new("L", SIZE)
-    grain.putdata([max(0, min(255, int(rng.gauss(128, 5)))) for _ in range(SIZE[0] * SIZE[1])])
-    grain = grain.filter(ImageFilter.GaussianBlur(0.4))
+    shade = Image.new("L", size)
+    shade.putdata([int(6 * x / size[0]) for y in range(size[1]) for x in range(size[0])])
+    grain = Image.new("L", size)
+    grain.putdata([max(0, min(255, int(rng.gauss(128, 5)))) for _ in range(size[0] * size[1])])
+    grain = grain.filter(ImageFilter.GaussianBlur(0.4 * size[0] / SIZE[0]))
 
     pixels = []
     for base, dark, noise in zip(tilted.getdata(), shade.getdata(), grain.getdata()):
         pixels.append(max(0, min(255, base - dark + (noise - 128))))
-    result = Image.new("L", SIZE)
+    result = Image.new("L", size)
     result.putdata(pixels)
     return result
 
@@ -189,9 +191,12 @@ def scanned(image):
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "resources", "pictures", "figure1.jpg")
-    picture = scanned(draw_chart())
+    chart = draw_chart()
+    picture = scanned(chart)
     assert picture.size == SIZE
     picture.save(output, "JPEG", quality=92, optimize=True)
+    sharp = scanned(chart, (SIZE[0] * 2, SIZE[1] * 2))
+    sharp.save(os.path.splitext(output)[0] + "@2x.jpg", "JPEG", quality=92, optimize=True)
 
 
 if __name__ == "__main__":

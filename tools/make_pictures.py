@@ -5,6 +5,8 @@
 
 resources/pictures/background.gif  the exam window's gold ground with white crests
 resources/pictures/maru.ico        the red circle that marks a correct answer
+resources/pictures/background@2x.gif, maru@2x.png
+                                   the same drawn at twice the pixels, for screens scaled to 200 %
 resources/icons/app-N.png          the application icon (red ring around 合), N = 16, 22, 24, 32,
                                    48, 64, 128, 256
 resources/icons/app.svg            the same icon as a scalable drawing, from the same
@@ -77,7 +79,7 @@ def draw_crest(draw, cx, cy, r):
     disc(draw, cx, cy, 0.13 * r)
 
 
-def crest_centres():
+def crest_centres(scale=1):
     w, h = BACKGROUND_SIZE
     pitch_y = h / CREST_ROWS
     for row in range(CREST_ROWS):
@@ -86,16 +88,16 @@ def crest_centres():
         x = CREST_PITCH_X * (0.5 if row % 2 == 0 else 1.0)
         x -= CREST_PITCH_X
         while x < w + CREST_PITCH_X:
-            yield x, y
+            yield x * scale, y * scale
             x += CREST_PITCH_X
 
 
-def texture(size, rng):
+def texture(size, rng, scale=1):
     """A brightness factor per pixel around 1.0: fine grain plus short
     horizontal fibres, like gold-flecked paper. Kept within a few percent so
     labels on top stay easy to read."""
     w, h = size
-    cell = 9
+    cell = 9 * scale
     cells = (w + cell) // cell + 2
     values = bytearray(w * h)
     for y in range(h):
@@ -113,31 +115,35 @@ def texture(size, rng):
     return Image.frombytes("L", size, bytes(values))
 
 
-def make_background(path):
+def make_background(path, scale=1):
     rng = random.Random(1603)
-    size = BACKGROUND_SIZE
+    size = (BACKGROUND_SIZE[0] * scale, BACKGROUND_SIZE[1] * scale)
     # Brighten the ground by 255/236 so that the texture's mean brings it back to GOLD.
     ground = Image.new("RGB", size, tuple(min(255, round(c * 255 / 236)) for c in GOLD))
-    crests = smooth_mask(size, 4, lambda d, s: [draw_crest(d, x * s, y * s, CREST_RADIUS * s)
-                                                 for x, y in crest_centres()])
+    crests = smooth_mask(size, 4, lambda d, s: [draw_crest(d, x * s, y * s, CREST_RADIUS * scale * s)
+                                                 for x, y in crest_centres(scale)])
     crests = crests.point(lambda v: round(v * CREST_OPACITY))
     white = Image.new("RGB", size, CREST_WHITE)
     picture = Image.composite(white, ground, crests)
-    tex = texture(size, rng).convert("RGB")
+    tex = texture(size, rng, scale).convert("RGB")
     picture = ImageChops.multiply(picture, tex)
     picture = picture.quantize(colors=256, method=Image.Quantize.MEDIANCUT,
                                dither=Image.Dither.NONE)
     picture.save(path, format="GIF", optimize=False)
 
 
-def make_maru(path):
-    size = 32
+def make_maru(path, scale=1):
+    size = 32 * scale
 
     def draw(d, s):
         c = size * s / 2
-        ring(d, c, c, 14.5 * s, 9.5 * s)
+        ring(d, c, c, 14.5 * scale * s, 9.5 * scale * s)
 
-    write_ico(path, [solid_with_alpha(RED, smooth_mask((size, size), 8, draw))])
+    image = solid_with_alpha(RED, smooth_mask((size, size), 8, draw))
+    if scale == 1:
+        write_ico(path, [image])
+    else:
+        image.save(path, format="PNG", optimize=False)
 
 
 ICON_GLYPH = "合"
@@ -260,6 +266,8 @@ def main(argv):
 
     make_background(os.path.join(pictures, "background.gif"))
     make_maru(os.path.join(pictures, "maru.ico"))
+    make_background(os.path.join(pictures, "background@2x.gif"), 2)
+    make_maru(os.path.join(pictures, "maru@2x.png"), 2)
     app = {n: app_icon(n) for n in ICON_SIZES}
     for n, image in app.items():
         image.save(os.path.join(icons, "app-%d.png" % n), format="PNG", optimize=False)

@@ -10,15 +10,18 @@ ID, the icon at every size and as SVG, the manual pages in English and Japanese,
 the licence statement, and a Depends line that brings Qt and the fonts. Debian's
 own judges have their say on the .deb: lintian, appstreamcli and
 desktop-file-validate. The unpacked program is started under its own Xvfb, and its
-window must name the desktop file and its StartupWMClass.
+window must name the desktop file and its StartupWMClass. A release build is the
+README's CPack route with Debian's flags, so its package is also held to what the
+Debian route's is: every compile line with dpkg-buildflags' flags (compile_commands.json),
+hardening-check's verdicts, and lintian --pedantic.
 
-builds: builds the tree as the README says, from copies of the checkout (so the
-checkout and its build folders stay as they are): twice with CPack, from two
-folders of different names, which must give byte-identical packages; and once with
-dpkg-buildpackage. Each package's program and module must be hardened (hardening-check, and the compile
-lines: compile_commands.json for CPack, blhc for dpkg-buildpackage), stripped (by
-dpkg-buildpackage into nihonshib-dbgsym), xz-compressed, and clean under
-lintian --pedantic but for the placeholder maintainer address.
+builds: builds the tree with dpkg-buildpackage from two copies of the checkout in
+folders of different names (so the checkout and its build folders stay as they
+are), which must give byte-identical packages, the debug symbol package too. The
+package's program and module must be hardened (hardening-check, and blhc on the
+build log), stripped into nihonshib-dbgsym, xz-compressed, and clean under
+lintian --pedantic but for the placeholder maintainer address. It builds the
+program twice over, so it is the package step of the test command, run last.
 
 Usage: check_package.py layout <build folder> <source folder>
        check_package.py builds <source folder>
@@ -44,7 +47,8 @@ ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 SVG_MEAN_ALPHA_DIFFERENCE = 3.0
 SVG_STRAY_PIXELS = 0.01
 WANTED_DEPENDS = ("libqt6widgets6", "libqt6gui6", "libqt6core6", "libqt6multimedia6", "qt6-qpa-plugins",
-                  "fonts-ipafont-gothic", "fonts-ipafont-mincho")
+                  "qt6-translations-l10n", "fonts-ipafont-gothic", "fonts-ipafont-mincho")
+WANTED_RECOMMENDS = "qt6-wayland"
 ELF_MAGIC = b"\x7fELF"
 SOUND_MODULE = os.path.join("modules", "nihonshib-sound.so")
 # Loaded by the sound module with the first sound file, never by the program at start.
@@ -371,6 +375,8 @@ def check_control(deb, architecture):
     missing = [name for name in WANTED_DEPENDS if name not in package_names(control.get("Depends", ""))]
     if missing:
         raise Failure("Depends lacks %s" % ", ".join(missing))
+    if control.get("Recommends") != WANTED_RECOMMENDS:
+        raise Failure("the package recommends %r, not %r" % (control.get("Recommends"), WANTED_RECOMMENDS))
     description = run(["dpkg-deb", "-f", deb, "Description"])
     if "Japanese History B" not in description or "日本史" not in description:
         raise Failure("the description is not in both English and Japanese:\n" + description)
@@ -517,9 +523,25 @@ def check_layout_and_package(build_dir, source_dir, scratch):
     check_layout(os.path.join(root, "usr"), source_dir, maintainer, "package", scratch)
     check_stripped(os.path.join(root, "usr", "lib", "nihonshib", "nihonshib"), "package")
     check_stripped(os.path.join(root, "usr", "lib", "nihonshib", SOUND_MODULE), "package")
-    judge_package(deb, root, maintainer)
+    # A release build is the README's CPack route, with Debian's flags: held to what
+    # the Debian route's package is.
+    release = debian_flags_build(build_dir)
+    if release:
+        check_compile_flags(source_dir, build_dir)
+        for binary in ("nihonshib", SOUND_MODULE):
+            check_hardening(os.path.join(root, "usr", "lib", "nihonshib", binary), "CPack package")
+    judge_package(deb, root, maintainer, pedantic=release)
     program = os.path.join(root, "usr", "lib", "nihonshib", "nihonshib")
     check_window(program, os.path.join(root, "usr"), scratch)
+
+
+def debian_flags_build(build_dir):
+    """Whether the build is compiled with dpkg-buildflags' flags (cmake/DebianBuildFlags.cmake)."""
+    with open(os.path.join(build_dir, "CMakeCache.txt"), encoding="utf-8") as f:
+        cache = dict(line.split("=", 1) for line in f.read().splitlines() if "=" in line and line[:1] not in "#/")
+    return (cache.get("CMAKE_BUILD_TYPE:STRING") == "Release" and cache.get("NIHONSHIB_DEBIAN_FLAGS:BOOL") == "ON"
+            and "NOTFOUND" not in cache.get("NIHONSHIB_DPKG_BUILDFLAGS:FILEPATH", "NOTFOUND")
+            and cache.get("NIHONSHIB_SANITIZE:BOOL") != "ON" and cache.get("NIHONSHIB_TSAN:BOOL") != "ON")
 
 
 def cpack_output(folder, architecture):
@@ -559,32 +581,12 @@ def copy_checkout(source_dir, files, destination):
             shutil.copy(source, target)
 
 
-def source_date_epoch(source_dir):
-    """The time of the last commit, as the README sets it; from the changelog without git."""
-    if shutil.which("git") and os.path.exists(os.path.join(source_dir, ".git")):
-        return run(["git", "-C", source_dir, "log", "-1", "--format=%ct"]).strip()
-    return run(["dpkg-parsechangelog", "-l", os.path.join(source_dir, "debian", "changelog"),
-                "-S", "Timestamp"]).strip()
-
-
 def build_environment(**settings):
     # No compiler cache: a cached object from the first copy would hide a difference.
     env = dict(os.environ, CCACHE_DISABLE="1", **settings)
     for name in ("CFLAGS", "CXXFLAGS", "CPPFLAGS", "LDFLAGS", "MAKEFLAGS", "CMAKE_BUILD_PARALLEL_LEVEL"):
         env.pop(name, None)
     return env
-
-
-def cpack_route(tree, epoch):
-    """The README's commands in tree: configure, build and CPack a release build."""
-    env = build_environment(SOURCE_DATE_EPOCH=epoch)
-    build = os.path.join(tree, "build")
-    generator = ["-G", "Ninja"] if shutil.which("ninja") else []
-    run(["cmake", "-S", tree, "-B", build] + generator + ["-DCMAKE_BUILD_TYPE=Release"], env=env, cwd=tree)
-    run(["cmake", "--build", build, "-j2"], env=env, cwd=tree, timeout=BUILD_TIMEOUT)
-    run(["cpack", "-G", "DEB"], env=env, cwd=build, timeout=600)
-    return build
-
 
 
 def check_built_package(deb, architecture, source_dir, scratch, label, root_name, debug_package=None):
@@ -628,26 +630,6 @@ def first_difference(a, b):
     return "%d and %d bytes, first difference at byte %d" % (len(ours), len(theirs), at)
 
 
-def check_cpack_builds(source_dir, files, scratch, architecture):
-    epoch = source_date_epoch(source_dir)
-    print("SOURCE_DATE_EPOCH=%s" % epoch)
-    trees = [os.path.join(scratch, "a", "nihonshib"), os.path.join(scratch, "second-clone", "src", "nihonshib-tree")]
-    outputs = []
-    for tree in trees:
-        copy_checkout(source_dir, files, tree)
-        build = cpack_route(tree, epoch)
-        outputs.append(cpack_output(build, architecture))
-        print("built %s" % tree)
-    deb = outputs[0]
-    if not same_bytes(outputs[0], outputs[1]):
-        raise Failure("the clones at %s and %s give different packages: %s" % (
-            trees[0], trees[1], first_difference(outputs[0], outputs[1])))
-    print("byte-identical from both clones: %s (%d bytes)" % (os.path.basename(deb), os.path.getsize(deb)))
-
-    check_compile_flags(trees[0], os.path.join(trees[0], "build"))
-    check_built_package(deb, architecture, source_dir, scratch, "CPack package", "cpack-root")
-
-
 def check_debian_texts(tree):
     """debian/changelog, debian/copyright and debian/control's Maintainer are what
     cmake/DebianFiles.cmake writes from packaging/, for the maintainer and source
@@ -667,10 +649,10 @@ def check_debian_texts(tree):
                 raise Failure("debian/%s is not what cmake -P cmake/DebianFiles.cmake writes from packaging/" % name)
 
 
-def check_debian_build(source_dir, files, scratch, architecture):
-    """dpkg-buildpackage -us -uc -b in a copy; its packages land beside the copy."""
-    parent = os.path.join(scratch, "debian-build")
-    tree = os.path.join(parent, "nihonshib-%s" % VERSION)
+def debian_build(source_dir, files, tree):
+    """dpkg-buildpackage -us -uc -b in a copy at tree; its packages land beside the
+    copy. Returns the package, its debug symbol package and the build log."""
+    parent = os.path.dirname(tree)
     copy_checkout(source_dir, files, tree)
     check_debian_texts(tree)
     log_path = os.path.join(parent, "build.log")
@@ -682,32 +664,73 @@ def check_debian_build(source_dir, files, scratch, architecture):
     if result.returncode != 0:
         with open(log_path, encoding="utf-8", errors="replace") as f:
             raise Failure("dpkg-buildpackage failed (%d):\n%s" % (result.returncode, f.read()[-4000:]))
-    blhc = subprocess.run(["blhc", log_path], capture_output=True, text=True, timeout=120)
-    print("blhc:\n" + (blhc.stdout + blhc.stderr or "(nothing to say)\n"), end="")
-    if blhc.returncode != 0:
-        raise Failure("blhc finds compile or link lines without Debian's flags")
-
+    architecture = run(["dpkg", "--print-architecture"]).strip()
     made = sorted(name for name in os.listdir(parent) if name.endswith((".deb", ".ddeb")))
     # debhelper names the debug symbol package .ddeb in its own folder, .deb beside the others.
     wanted = ["nihonshib-dbgsym_%s_%s.deb" % (VERSION, architecture), "nihonshib_%s_%s.deb" % (VERSION, architecture)]
     if made != wanted:
         raise Failure("dpkg-buildpackage made %s, not %s" % (made, wanted))
     ddeb, deb = (os.path.join(parent, name) for name in wanted)
-    check_built_package(deb, architecture, source_dir, scratch, "dpkg-buildpackage package", "debian-root",
-                        debug_package=ddeb)
+    print("built %s" % tree)
+    return deb, ddeb, log_path
 
 
 def check_builds(source_dir, scratch):
+    """Two copies in folders of different names, each built once with dpkg-buildpackage:
+    the same bytes from both, then every check on the first. (The CPack route's package
+    is checked on the release build itself, by the layout test.)"""
     architecture = run(["dpkg", "--print-architecture"]).strip()
     files = checkout_files(source_dir)
-    check_cpack_builds(source_dir, files, scratch, architecture)
-    check_debian_build(source_dir, files, scratch, architecture)
+    trees = [os.path.join(scratch, "a", "nihonshib"), os.path.join(scratch, "second-clone", "src", "nihonshib-tree")]
+    (deb, ddeb, log_path), second = (debian_build(source_dir, files, tree) for tree in trees)
+    for ours, theirs in zip((deb, ddeb), second):
+        if not same_bytes(ours, theirs):
+            raise Failure("the clones at %s and %s give different packages: %s" % (
+                trees[0], trees[1], first_difference(ours, theirs)))
+        print("byte-identical from both clones: %s (%d bytes)" % (os.path.basename(ours), os.path.getsize(ours)))
+
+    blhc = subprocess.run(["blhc", log_path], capture_output=True, text=True, timeout=120)
+    print("blhc:\n" + (blhc.stdout + blhc.stderr or "(nothing to say)\n"), end="")
+    if blhc.returncode != 0:
+        raise Failure("blhc finds compile or link lines without Debian's flags")
+    check_built_package(deb, architecture, source_dir, scratch, "dpkg-buildpackage package", "debian-root",
+                        debug_package=ddeb)
+    run_autopkgtest(deb, trees[0], scratch)
 
 
-LAYOUT_TOOLS = ("cpack", "dpkg-deb", "dpkg-shlibdeps", "man", "lintian", "appstreamcli", "desktop-file-validate",
+def installed_version(package):
+    status = subprocess.run(["dpkg-query", "-W", "-f", "${db:Status-Status} ${Version}", package],
+                            capture_output=True, text=True, timeout=60).stdout.split()
+    return status[1] if status[:1] == ["installed"] else None
+
+
+def run_autopkgtest(deb, tree, scratch):
+    """debian/tests through autopkgtest's own runner on this machine (the null
+    testbed), with the package installed from deb. A package that was not installed
+    before is removed again; one that was is left replaced by the built one, and said so."""
+    if os.geteuid() != 0:
+        raise Failure("autopkgtest installs the package on this machine: run the package step as root")
+    before = installed_version("nihonshib")
+    output = os.path.join(scratch, "autopkgtest")
+    try:
+        result = subprocess.run(["autopkgtest", "--output-dir", output, deb, tree + "/", "--", "null"],
+                                capture_output=True, text=True, timeout=900)
+    finally:
+        if before is None:
+            run(["dpkg", "--purge", "nihonshib"], timeout=300)
+    summary = os.path.join(output, "summary")
+    summary_text = open(summary, encoding="utf-8").read() if os.path.exists(summary) else "(no summary)\n"
+    print("autopkgtest:\n" + summary_text, end="")
+    if result.returncode != 0:
+        raise Failure("autopkgtest failed (%d):\n%s" % (result.returncode, (result.stdout + result.stderr)[-6000:]))
+    if before is not None:
+        print("nihonshib %s was installed before and is now the built one" % before)
+
+
+LAYOUT_TOOLS = ("cpack", "dpkg-deb", "dpkg-shlibdeps", "dpkg-buildflags", "hardening-check", "man", "lintian",
+                "appstreamcli", "desktop-file-validate",
                 "readelf", "rsvg-convert", "convert", "Xvfb", "xprop", "xdotool", "xwininfo")
-BUILD_TOOLS = LAYOUT_TOOLS + ("cmake", "dpkg-buildflags", "dpkg-buildpackage", "dh", "dpkg-checkbuilddeps",
-                              "hardening-check", "blhc")
+BUILD_TOOLS = LAYOUT_TOOLS + ("cmake", "dpkg-buildpackage", "dh", "dpkg-checkbuilddeps", "blhc", "autopkgtest")
 
 
 def main():
