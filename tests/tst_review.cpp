@@ -8,7 +8,11 @@
 #include <QAbstractTextDocumentLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPrinter>
+#include <QProcess>
 #include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -33,6 +37,9 @@ private slots:
     void summaryLinkShowsItsEntry();
     void quotesTheBookletShown();
     void timesTheRun();
+    void tabGoesFromLinkToLink_data();
+    void tabGoesFromLinkToLink();
+    void printsLikeABook();
 
 private:
     void markMixedSheet();
@@ -304,6 +311,10 @@ void ReviewTest::summaryLinkShowsItsEntry()
         QCOMPARE(review->findChild<Announcer *>()->message().left(13), name("1B-問4 あなたの解答　"));
     }
     QVERIFY(viewer->cursorForPosition(QPoint(1, 1)).block().text().startsWith(name("1B-問4\t")));
+    // Alt+Left comes back to the summary, the caret where the link was followed from.
+    QTest::keyClick(viewer, Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(viewer->verticalScrollBar()->value(), 0);
+    QVERIFY(viewer->textCursor().block().text().startsWith(name("間違えた問題")));
 }
 
 // The quotes are the booklet the exam window shows, not a copy of it: a choice changed
@@ -363,6 +374,112 @@ void ReviewTest::timesTheRun()
     QCOMPARE(entryLines(review, name("2A-問1")).value(1), name("あなたの解答 ③（正解）（開始から 7 分）"));
     QCOMPARE(entryLines(review, name("3A-問1")).value(1), name("あなたの解答 ①（正解）（開始から 20 分）"));
     QCOMPARE(entryLines(review, name("6B-問4")).value(1), name("あなたの解答 ②（正解）（時間切れ後）"));
+}
+
+// Tab and Shift+Tab select the next and the previous link, round from either end, and
+// a screen reader hears it; Return follows it, Alt+Left comes back to it and says its line.
+void ReviewTest::tabGoesFromLinkToLink_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("link"); // empty: the review's last link
+    QTest::newRow("Tab") << QList<int>{Qt::Key_Tab} << name("1A-問2");
+    QTest::newRow("Tab twice") << QList<int>{Qt::Key_Tab, Qt::Key_Tab} << name("1B-問4");
+    QTest::newRow("Shift+Tab back") << QList<int>{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab} << name("1A-問2");
+    QTest::newRow("Shift+Tab from the top") << QList<int>{Qt::Key_Backtab} << QString();
+    QTest::newRow("Tab after the last") << QList<int>{Qt::Key_Backtab, Qt::Key_Tab} << name("1A-問2");
+}
+
+void ReviewTest::tabGoesFromLinkToLink()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, link);
+    markMixedSheet();
+    ReviewWindow *review = openReview(m_window);
+    QVERIFY(QTest::qWaitForWindowExposed(review));
+    QTextEdit *viewer = reviewViewer(review);
+    for (QTextBlock block = viewer->document()->begin(); link.isEmpty() && block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isAnchor())
+                link = it.fragment().text().remove(QChar(0x2060));
+        }
+    }
+    for (int key : keys)
+        QTest::keyClick(viewer, Qt::Key(key), key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    const QTextCursor selected = viewer->textCursor();
+    QCOMPARE(selected.selectedText().remove(QChar(0x2060)), link);
+    QVERIFY(viewer->viewport()->rect().contains(viewer->cursorRect()));
+    auto *announcer = review->findChild<Announcer *>();
+    QCOMPARE(announcer->message(), link);
+
+    const int scroll = viewer->verticalScrollBar()->value();
+    QTest::keyClick(viewer, Qt::Key_Return);
+    QVERIFY(viewer->textCursor().block().text().startsWith(link + QLatin1Char('\t')));
+    for (int back = 0; back < 2; ++back) { // the second time, with nowhere to go back to
+        QTest::keyClick(viewer, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(viewer->textCursor().selectedText(), selected.selectedText());
+        QCOMPARE(viewer->textCursor().position(), selected.position());
+        QCOMPARE(viewer->verticalScrollBar()->value(), scroll);
+    }
+    QVERIFY2(announcer->message().contains(link) && !announcer->message().contains(QChar(0x2060)),
+             qPrintable(announcer->message()));
+}
+
+// Printed like a book: a header and the page's number on every page, and no entry,
+// the one with a picture included, split across two pages.
+void ReviewTest::printsLikeABook()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    markMixedSheet();
+    ReviewWindow *review = openReview(m_window);
+    QTextDocument *document = reviewViewer(review)->document();
+    static const QRegularExpression caption(QStringLiteral("^\\d[A-C]-問\\d+(?=\t)"));
+    QStringList captions;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (const QRegularExpressionMatch match = caption.match(block.text()); match.hasMatch())
+            captions += match.captured();
+    }
+    QCOMPARE(captions.size(), 36);
+    QImage picture(300, 400, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    document->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("figure1")), picture);
+    QTextBlock entry28;
+    reviewLine(review, captions[27], &entry28);
+    QTextCursor figure(entry28);
+    figure.movePosition(QTextCursor::EndOfBlock);
+    figure.insertImage(QStringLiteral("figure1"));
+
+    QTemporaryDir folder;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder.filePath(QStringLiteral("review.pdf")));
+    review->print(&printer);
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), printer.outputFileName(), QStringLiteral("-")});
+    QVERIFY(pdftotext.waitForFinished() && pdftotext.exitCode() == 0);
+    QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(QLatin1Char('\f'));
+    pages.removeLast(); // after the last page's form feed
+    QVERIFY(pages.size() > 5);
+    const QDate today = QDate::currentDate();
+    const QString date = name("%1年%2月%3日").arg(today.year()).arg(today.month()).arg(today.day());
+    const QString score = m_window->findChild<QLabel *>(name("lbl得点"))->text().remove(QRegularExpression("\\D"));
+    for (int page = 0; page < pages.size(); ++page) {
+        for (const QString &text : {name("日本史B 解答・解説"), date, name("得点 %1点／100点").arg(score),
+                                    name("\n%1 / %2\n").arg(page + 1).arg(pages.size())})
+            QVERIFY2(pages[page].contains(text), qPrintable(name("page %1 lacks %2").arg(page + 1).arg(text)));
+    }
+    // Each entry's caption, at the start of a line, on the page of its last line's start.
+    for (const QString &entry : captions) {
+        const QStringList lines = entryLines(review, entry).filter(QRegularExpression(QStringLiteral("\\S")));
+        const QRegularExpression start(QLatin1Char('^') + entry + QStringLiteral("\\s"), QRegularExpression::MultilineOption);
+        // The last page that has it: the summary above the entries names captions too.
+        const auto page = std::find_if(pages.crbegin(), pages.crend(), [&](const QString &p) { return p.contains(start); });
+        QVERIFY2(page != pages.crend() && page->contains(lines.last().left(20)), qPrintable(entry));
+    }
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), printer.outputFileName()});
+    QVERIFY(images.waitForFinished() && images.exitCode() == 0);
+    QCOMPARE(images.readAllStandardOutput().count('\n'), 3); // two lines of headings, then the picture
 }
 
 QTEST_MAIN(ReviewTest)

@@ -15,7 +15,7 @@ testing=(
     dpkg-dev file desktop-file-utils fontconfig
     faketime locales dbus-bin dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
     lintian appstream man-db groff-base
-    orca openbox poppler-utils
+    orca openbox poppler-utils xclip
     debhelper devscripts blhc fakeroot librsvg2-bin git
 )
 
