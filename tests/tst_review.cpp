@@ -452,21 +452,31 @@ void ReviewTest::printsLikeABook()
     QTemporaryDir folder;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4)); // 595 by 842 points
     printer.setOutputFileName(folder.filePath(QStringLiteral("review.pdf")));
     review->print(&printer);
-    QProcess pdftotext;
-    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), printer.outputFileName(), QStringLiteral("-")});
-    QVERIFY(pdftotext.waitForFinished() && pdftotext.exitCode() == 0);
-    QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(QLatin1Char('\f'));
-    pages.removeLast(); // after the last page's form feed
+    // The pages' text, or that of a band across each page (x, y, width, height in points).
+    const auto pdfText = [&printer](const QStringList &band) {
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), QStringList{QStringLiteral("-enc"), QStringLiteral("UTF-8")} + band
+                                                         + QStringList{printer.outputFileName(), QStringLiteral("-")});
+        pdftotext.waitForFinished();
+        QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(QLatin1Char('\f'));
+        pages.removeLast(); // after the last page's form feed
+        return pages;
+    };
+    const QStringList pages = pdfText({});
+    const QStringList headers = pdfText({"-x", "0", "-y", "0", "-W", "595", "-H", "60"});
+    const QStringList footers = pdfText({"-x", "0", "-y", "786", "-W", "595", "-H", "56"});
     QVERIFY(pages.size() > 5);
+    QCOMPARE(headers.size(), pages.size());
     const QDate today = QDate::currentDate();
     const QString date = name("%1年%2月%3日").arg(today.year()).arg(today.month()).arg(today.day());
     const QString score = m_window->findChild<QLabel *>(name("lbl得点"))->text().remove(QRegularExpression("\\D"));
     for (int page = 0; page < pages.size(); ++page) {
-        for (const QString &text : {name("日本史B 解答・解説"), date, name("得点 %1点／100点").arg(score),
-                                    name("\n%1 / %2\n").arg(page + 1).arg(pages.size())})
-            QVERIFY2(pages[page].contains(text), qPrintable(name("page %1 lacks %2").arg(page + 1).arg(text)));
+        for (const QString &text : {name("日本史B 解答・解説"), date, name("得点 %1点／100点").arg(score)})
+            QVERIFY2(headers[page].contains(text), qPrintable(name("page %1 lacks %2").arg(page + 1).arg(text)));
+        QCOMPARE(footers.value(page).trimmed(), name("%1 / %2").arg(page + 1).arg(pages.size()));
     }
     // Each entry's caption, at the start of a line, on the page of its last line's start.
     for (const QString &entry : captions) {

@@ -17,8 +17,8 @@ Q_LOGGING_CATEGORY(lcReviewPrint, "nihonshib.review.print")
 
 namespace {
 
-// A printer that offers no margins of its own (a PDF file) gets these.
-constexpr qreal defaultMarginMillimetres = 15;
+// White around the page's text at least, whatever the printer's own margins are.
+constexpr qreal smallestMarginMillimetres = 15;
 constexpr qreal headerPoints = 9;
 
 // The parts of a printed page, in the printer's pixels.
@@ -31,12 +31,18 @@ struct PageParts
 
 PageParts pageParts(const QPagedPaintDevice &printer, const QFontMetricsF &metrics)
 {
-    const qreal width = printer.width();
-    const qreal height = printer.height();
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+    const auto extra = [](qreal margin) { return qMax<qreal>(0, smallestMarginMillimetres - margin) / 25.4; };
+    const qreal dpiX = printer.logicalDpiX();
+    const qreal dpiY = printer.logicalDpiY();
+    const QRectF page = QRectF(0, 0, printer.width(), printer.height())
+                            .adjusted(extra(margins.left()) * dpiX, extra(margins.top()) * dpiY,
+                                      -extra(margins.right()) * dpiX, -extra(margins.bottom()) * dpiY);
     const qreal line = metrics.height();
     // The header and the footer are each a line, set off from the text by another.
-    return {QRectF(0, 0, width, line), QRectF(0, 2 * line, width, height - 4 * line),
-            QRectF(0, height - line, width, line)};
+    return {QRectF(page.left(), page.top(), page.width(), line),
+            QRectF(page.left(), page.top() + 2 * line, page.width(), page.height() - 4 * line),
+            QRectF(page.left(), page.bottom() - line, page.width(), line)};
 }
 
 // The document at the printer's resolution, its page the body of a printed page.
@@ -95,7 +101,9 @@ void paintBody(QPainter &painter, QTextDocument *review, const QRectF &body, int
     const QRectF view(0, index * pageHeight, body.width(), pageHeight);
     painter.setClipRect(view);
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = view;
+    // A line that only touches the page's edge belongs to the page before or after:
+    // drawn here, clipped, it would still be in a PDF's text twice.
+    context.clip = view.adjusted(0, 1, 0, -1);
     // The page is white whatever the screen's colours are.
     context.palette.setColor(QPalette::Text, Qt::black);
     review->documentLayout()->draw(&painter, context);
@@ -125,10 +133,6 @@ QStringList reviewPageHeaderTexts(const ReviewPageHeader &header)
 void printReview(QTextDocument *review, const QList<int> &entryStarts, const ReviewPageHeader &header,
                  QPagedPaintDevice *printer)
 {
-    if (printer->pageLayout().margins().isNull()) {
-        const qreal margin = defaultMarginMillimetres;
-        printer->setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Millimeter);
-    }
     QPainter painter(printer);
     if (!painter.isActive()) {
         qCWarning(lcReviewPrint) << "the printer cannot be drawn on";
