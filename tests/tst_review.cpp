@@ -433,18 +433,11 @@ void ReviewTest::printsLikeABook()
     markMixedSheet();
     ReviewWindow *review = openReview(m_window);
     QTextDocument *document = reviewViewer(review)->document();
-    static const QRegularExpression caption(QStringLiteral("^\\d[A-C]-問\\d+(?=\t)"));
-    QStringList captions;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (const QRegularExpressionMatch match = caption.match(block.text()); match.hasMatch())
-            captions += match.captured();
-    }
-    QCOMPARE(captions.size(), 36);
     QImage picture(300, 400, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
     document->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("figure1")), picture);
     QTextBlock entry28;
-    reviewLine(review, captions[27], &entry28);
+    reviewLine(review, answerPageCaption(28), &entry28);
     QTextCursor figure(entry28);
     figure.movePosition(QTextCursor::EndOfBlock);
     figure.insertImage(QStringLiteral("figure1"));
@@ -455,21 +448,20 @@ void ReviewTest::printsLikeABook()
     printer.setPageSize(QPageSize(QPageSize::A4)); // 595 by 842 points
     printer.setOutputFileName(folder.filePath(QStringLiteral("review.pdf")));
     review->print(&printer);
-    // The pages' text, or that of a band across each page (x, y, width, height in points).
-    const auto pdfText = [&printer](const QStringList &band) {
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), QStringList{QStringLiteral("-enc"), QStringLiteral("UTF-8")} + band
-                                                         + QStringList{printer.outputFileName(), QStringLiteral("-")});
-        pdftotext.waitForFinished();
-        QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(QLatin1Char('\f'));
-        pages.removeLast(); // after the last page's form feed
-        return pages;
+    // A tool's output on the PDF; pdftotext's, page by page, of a band (x, y, width, height in points).
+    const auto run = [&printer](const QString &tool, const QStringList &options, const QStringList &output) {
+        QProcess process;
+        process.start(tool, options + QStringList{printer.outputFileName()} + output);
+        process.waitForFinished();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const auto pdfText = [&run](const QStringList &band) {
+        return run(QStringLiteral("pdftotext"), QStringList{"-enc", "UTF-8"} + band, {"-"}).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
     };
     const QStringList pages = pdfText({});
     const QStringList headers = pdfText({"-x", "0", "-y", "0", "-W", "595", "-H", "60"});
     const QStringList footers = pdfText({"-x", "0", "-y", "786", "-W", "595", "-H", "56"});
     QVERIFY(pages.size() > 5);
-    QCOMPARE(headers.size(), pages.size());
     const QDate today = QDate::currentDate();
     const QString date = name("%1年%2月%3日").arg(today.year()).arg(today.month()).arg(today.day());
     const QString score = m_window->findChild<QLabel *>(name("lbl得点"))->text().remove(QRegularExpression("\\D"));
@@ -481,17 +473,16 @@ void ReviewTest::printsLikeABook()
         QCOMPARE(footers.value(page).trimmed().section(QLatin1Char('\n'), -1), name("%1 / %2").arg(page + 1).arg(pages.size()));
     }
     // Each entry's caption, at the start of a line, on the page of its last line's start.
-    for (const QString &entry : captions) {
+    for (int question = 1; question <= questionCount; ++question) {
+        const QString entry = answerPageCaption(question);
         const QStringList lines = entryLines(review, entry).filter(QRegularExpression(QStringLiteral("\\S")));
         const QRegularExpression start(QLatin1Char('^') + entry + QStringLiteral("\\s"), QRegularExpression::MultilineOption);
         // The last page that has it: the summary above the entries names captions too.
         const auto page = std::find_if(pages.crbegin(), pages.crend(), [&](const QString &p) { return p.contains(start); });
         QVERIFY2(page != pages.crend() && page->contains(lines.last().left(20)), qPrintable(entry));
     }
-    QProcess images;
-    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), printer.outputFileName()});
-    QVERIFY(images.waitForFinished() && images.exitCode() == 0);
-    QCOMPARE(images.readAllStandardOutput().count('\n'), 3); // two lines of headings, then the picture
+    // Two lines of headings, then the picture.
+    QCOMPARE(run(QStringLiteral("pdfimages"), {QStringLiteral("-list")}, {}).count(QLatin1Char('\n')), 3);
 }
 
 QTEST_MAIN(ReviewTest)
