@@ -55,7 +55,7 @@ void layOutForPrinter(QTextDocument *review, QPagedPaintDevice *printer, const Q
     review->setPageSize(body);
 }
 
-// Where the first line of block starts and where the last line of last ends.
+// Where the first line of first starts and where the last line of last ends.
 QPair<qreal, qreal> textSpan(const QTextDocument *review, const QTextBlock &first, const QTextBlock &last)
 {
     QAbstractTextDocumentLayout *layout = review->documentLayout();
@@ -87,8 +87,8 @@ void keepEntriesWhole(QTextDocument *review, const QList<int> &entryStarts)
         QTextBlockFormat breakBefore;
         breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(first).mergeBlockFormat(breakBefore);
-        // Qt moves the text after a changed paragraph on paginated pages as if no page
-        // ended there: the rest is laid out anew.
+        // Left to itself, Qt's paginated layout misplaces the text after a new break
+        // (whole pages went missing): the rest is laid out anew.
         review->markContentsDirty(first.position(), review->characterCount() - first.position());
     }
 }
