@@ -138,6 +138,7 @@ void ReviewWindow::showMarking(const std::optional<Marking> &marking, const std:
     m_printAction->setEnabled(marking.has_value());
     // Places in the old text: a new marking may move them.
     m_history.clear();
+    m_score = marking ? marking->total : 0;
     if (!marking) {
         m_pages->setCurrentWidget(m_noticeLabel);
         m_fromTheTop = true;
@@ -146,7 +147,6 @@ void ReviewWindow::showMarking(const std::optional<Marking> &marking, const std:
     // Shown before it is written, so a pending resize lays out the old text, not the new.
     m_pages->setCurrentWidget(m_reviewView);
     m_reviewView->setFocus();
-    m_score = marking->total;
     if (!m_review)
         m_review.emplace(m_reviewView->document(), m_explanations, m_quotes);
 
