@@ -8,7 +8,11 @@
 #include <QAbstractTextDocumentLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPrinter>
+#include <QProcess>
 #include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -33,6 +37,9 @@ private slots:
     void summaryLinkShowsItsEntry();
     void quotesTheBookletShown();
     void timesTheRun();
+    void tabGoesFromLinkToLink_data();
+    void tabGoesFromLinkToLink();
+    void printsLikeABook();
 
 private:
     void markMixedSheet();
@@ -308,6 +315,10 @@ void ReviewTest::summaryLinkShowsItsEntry()
         QCOMPARE(review->findChild<Announcer *>()->message().left(13), name("1B-問4 あなたの解答　"));
     }
     QVERIFY(viewer->cursorForPosition(QPoint(1, 1)).block().text().startsWith(name("1B-問4\t")));
+    // Alt+Left comes back to the summary, the caret where the link was followed from.
+    QTest::keyClick(viewer, Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(viewer->verticalScrollBar()->value(), 0);
+    QVERIFY(viewer->textCursor().block().text().startsWith(name("間違えた問題")));
 }
 
 // The quotes are the booklet the exam window shows, not a copy of it: a choice changed
@@ -367,6 +378,116 @@ void ReviewTest::timesTheRun()
     QCOMPARE(entryLines(review, name("2A-問1")).value(2), name("あなたの解答 ③（正解）（解答を最後に変えた時刻：開始から 7 分）"));
     QCOMPARE(entryLines(review, name("3A-問1")).value(2), name("あなたの解答 ①（正解）（解答を最後に変えた時刻：開始から 20 分）"));
     QCOMPARE(entryLines(review, name("6B-問4")).value(2), name("あなたの解答 ②（正解）（解答を最後に変えた時刻：時間切れ後）"));
+}
+
+// Tab and Shift+Tab select the next and the previous link, round from either end, and
+// a screen reader hears it; Return follows it, Alt+Left comes back to it and says its line.
+void ReviewTest::tabGoesFromLinkToLink_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("link"); // empty: the review's last link
+    QTest::newRow("Tab") << QList<int>{Qt::Key_Tab} << name("1A-問2");
+    QTest::newRow("Tab twice") << QList<int>{Qt::Key_Tab, Qt::Key_Tab} << name("1B-問4");
+    QTest::newRow("Shift+Tab back") << QList<int>{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab} << name("1A-問2");
+    QTest::newRow("Shift+Tab from the top") << QList<int>{Qt::Key_Backtab} << QString();
+    QTest::newRow("Tab after the last") << QList<int>{Qt::Key_Backtab, Qt::Key_Tab} << name("1A-問2");
+}
+
+void ReviewTest::tabGoesFromLinkToLink()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, link);
+    markMixedSheet();
+    ReviewWindow *review = openReview(m_window);
+    QVERIFY(QTest::qWaitForWindowExposed(review));
+    QTextEdit *viewer = reviewViewer(review);
+    for (QTextBlock block = viewer->document()->begin(); link.isEmpty() && block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isAnchor())
+                link = it.fragment().text().remove(QChar(0x2060));
+        }
+    }
+    for (int key : keys)
+        QTest::keyClick(viewer, Qt::Key(key), key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    const QTextCursor selected = viewer->textCursor();
+    QCOMPARE(selected.selectedText().remove(QChar(0x2060)), link);
+    QVERIFY(viewer->viewport()->rect().contains(viewer->cursorRect()));
+    auto *announcer = review->findChild<Announcer *>();
+    QCOMPARE(announcer->message(), link);
+
+    const int scroll = viewer->verticalScrollBar()->value();
+    QTest::keyClick(viewer, Qt::Key_Return);
+    QVERIFY(viewer->textCursor().block().text().startsWith(link + QLatin1Char('\t')));
+    for (int back = 0; back < 2; ++back) { // the second time, with nowhere to go back to
+        QTest::keyClick(viewer, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(viewer->textCursor().selectedText(), selected.selectedText());
+        QCOMPARE(viewer->textCursor().position(), selected.position());
+        QCOMPARE(viewer->verticalScrollBar()->value(), scroll);
+    }
+    QVERIFY2(announcer->message().contains(link) && !announcer->message().contains(QChar(0x2060)),
+             qPrintable(announcer->message()));
+}
+
+// Printed like a book: a header and the page's number on every page, and no entry,
+// the one with a picture included, split across two pages.
+void ReviewTest::printsLikeABook()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    markMixedSheet();
+    ReviewWindow *review = openReview(m_window);
+    QTextDocument *document = reviewViewer(review)->document();
+    // A picture of its own in question 28's entry, as 図１ is, under a name of its own.
+    QImage picture(300, 400, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    document->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("testfigure")), picture);
+    QTextBlock entry28;
+    reviewLine(review, answerPageCaption(28), &entry28);
+    QTextCursor figure(entry28);
+    figure.movePosition(QTextCursor::EndOfBlock);
+    figure.insertImage(QStringLiteral("testfigure"));
+
+    QTemporaryDir folder;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4)); // 595 by 842 points
+    printer.setOutputFileName(folder.filePath(QStringLiteral("review.pdf")));
+    review->print(&printer);
+    // A tool's output on the PDF; pdftotext's, page by page, of a band (x, y, width, height in points).
+    const auto run = [&printer](const QString &tool, const QStringList &options, const QStringList &output) {
+        QProcess process;
+        process.start(tool, options + QStringList{printer.outputFileName()} + output);
+        process.waitForFinished();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const auto pdfText = [&run](const QStringList &band) {
+        return run(QStringLiteral("pdftotext"), QStringList{"-enc", "UTF-8"} + band, {"-"}).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    };
+    const QStringList pages = pdfText({});
+    const QStringList headers = pdfText({"-x", "0", "-y", "0", "-W", "595", "-H", "60"});
+    const QStringList footers = pdfText({"-x", "0", "-y", "786", "-W", "595", "-H", "56"});
+    QVERIFY(pages.size() > 5);
+    const QDate today = QDate::currentDate();
+    const QString date = name("%1年%2月%3日").arg(today.year()).arg(today.month()).arg(today.day());
+    const QString score = m_window->findChild<QLabel *>(name("lbl得点"))->text().remove(QRegularExpression("\\D"));
+    // (Lines of the text just off the page stay in the PDF, clipped: they may come between.)
+    static const QRegularExpression space(QStringLiteral("\\s"));
+    for (int page = 0; page < pages.size(); ++page) {
+        for (const QString &text : {name("日本史B解答・解説"), date, name("得点%1点／100点").arg(score)})
+            QVERIFY2(QString(headers[page]).remove(space).contains(text), qPrintable(name("page %1 lacks %2").arg(page + 1).arg(text)));
+        QCOMPARE(footers.value(page).trimmed().section(QLatin1Char('\n'), -1), name("%1 / %2").arg(page + 1).arg(pages.size()));
+    }
+    // Each entry's caption, at the start of a line, on the page of its last line's start.
+    for (int question = 1; question <= questionCount; ++question) {
+        const QString entry = answerPageCaption(question);
+        const QStringList lines = entryLines(review, entry).filter(QRegularExpression(QStringLiteral("\\S")));
+        const QRegularExpression start(QLatin1Char('^') + entry + QStringLiteral("\\s"), QRegularExpression::MultilineOption);
+        // The last page that has it: the summary above the entries names captions too.
+        const auto page = std::find_if(pages.crbegin(), pages.crend(), [&](const QString &p) { return p.contains(start); });
+        QVERIFY2(page != pages.crend() && page->contains(lines.last().left(20)), qPrintable(entry));
+    }
+    // The picture at its own size (a missing one is drawn as a small icon).
+    QVERIFY(run(QStringLiteral("pdfimages"), {QStringLiteral("-list")}, {}).contains(QRegularExpression(" 300 +400 ")));
 }
 
 QTEST_MAIN(ReviewTest)

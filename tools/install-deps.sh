@@ -16,7 +16,7 @@ testing=(
     faketime locales dbus-bin dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
     python3-pil python3-fonttools
     lintian appstream man-db groff-base
-    orca openbox poppler-utils
+    orca openbox poppler-utils xclip
     debhelper devscripts blhc fakeroot librsvg2-bin git autopkgtest
     qt6-wayland weston
 )

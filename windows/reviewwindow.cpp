@@ -2,6 +2,7 @@
 
 #include "announcer.h"
 #include "barchart.h"
+#include "reviewprint.h"
 #include "richtextview.h"
 #include "windowlayout.h"
 
@@ -21,7 +22,64 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcReview, "nihonshib.review")
+
+namespace {
+
+// How many places Alt+Left can go back through.
+constexpr int historyLength = 100;
+
+// A run of text that links to a question's entry.
+struct LinkSpan
+{
+    int start = 0;
+    int end = 0;
+};
+
+// The review's links in the order of the text; a link's text may be several fragments.
+QList<LinkSpan> linksOf(const QTextDocument *document)
+{
+    QList<LinkSpan> links;
+    QString lastHref;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QString href = fragment.charFormat().anchorHref();
+            const int end = fragment.position() + fragment.length();
+            if (ReviewDocument::questionOfLink(href) == 0) {
+                lastHref.clear();
+                continue;
+            }
+            if (href == lastHref && links.last().end == fragment.position())
+                links.last().end = end;
+            else
+                links.append({fragment.position(), end});
+            lastHref = href;
+        }
+        lastHref.clear();
+    }
+    return links;
+}
+
+// Text as a screen reader should say it: no word joiners, no tabs.
+QString spoken(QString text)
+{
+    return text.remove(QChar(0x2060)).replace(QLatin1Char('\t'), QLatin1Char(' '));
+}
+
+// The line of its paragraph the caret stands on, up to the line breaks around it.
+QString lineAt(const QTextCursor &caret)
+{
+    const QString text = caret.block().text();
+    const int at = caret.position() - caret.block().position();
+    const int start = at > 0 ? text.lastIndexOf(QChar::LineSeparator, at - 1) + 1 : 0;
+    const int end = text.indexOf(QChar::LineSeparator, at);
+    return spoken(text.mid(start, end < 0 ? -1 : end - start));
+}
+
+} // namespace
 
 ReviewWindow::ReviewWindow(const QString &bookletText, QWidget *parent)
     : QWidget(parent, Qt::Window), m_explanations(loadExplanations()), m_quotes(quoteBooklet(bookletText))
@@ -78,6 +136,9 @@ ReviewWindow::ReviewWindow(const QString &bookletText, QWidget *parent)
 void ReviewWindow::showMarking(const std::optional<Marking> &marking, const std::optional<RunTiming> &timing)
 {
     m_printAction->setEnabled(marking.has_value());
+    // Places in the old text: a new marking may move them.
+    m_history.clear();
+    m_score = marking ? marking->total : 0;
     if (!marking) {
         m_pages->setCurrentWidget(m_noticeLabel);
         m_fromTheTop = true;
@@ -134,7 +195,15 @@ void ReviewWindow::print(QPagedPaintDevice *printer) const
     std::unique_ptr<QTextDocument> copy(m_reviewView->document()->clone());
     m_reviewView->setZoomPercent(zoom);
     BarChart::install(copy.get());
-    copy->print(printer);
+    QList<int> entryStarts;
+    for (int question = 1; m_review && question <= questionCount; ++question)
+        entryStarts.append(m_review->entryBlock(question).blockNumber());
+    // The copy's blocks are the review's, one for one, unless cloning changed them.
+    if (copy->blockCount() != m_reviewView->document()->blockCount()) {
+        qCWarning(lcReview) << "the copy for printing has other blocks; entries may be split across pages";
+        entryStarts.clear();
+    }
+    printReview(copy.get(), entryStarts, {QDate::currentDate(), m_score}, printer);
 }
 
 void ReviewWindow::onPrintTriggered()
@@ -167,32 +236,104 @@ int ReviewWindow::linkAtCaret() const
 }
 
 // A click on a question's caption in the summary or the study points shows its entry;
-// so does Return with the caret on the caption, which also takes the caret to the entry
-// so that reading on with the arrows starts there. A screen reader does not read a line
-// the caret reaches by Return, so the entry's first line is announced.
+// so does Return with the caret on the caption (or the caption selected by Tab), which
+// also takes the caret to the entry so that reading on with the arrows starts there.
 bool ReviewWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_reviewView->viewport() && m_review && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const int question = ReviewDocument::questionOfLink(m_reviewView->anchorAt(mouse->position().toPoint()));
         if (mouse->button() == Qt::LeftButton && question > 0 && !m_reviewView->textCursor().hasSelection()) {
-            showQuestion(question);
+            followLink(question, false);
             return true;
         }
     }
-    if (watched == m_reviewView && m_review && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        const int question = enter && plain ? linkAtCaret() : 0;
-        if (question > 0) {
-            const QTextBlock entry = m_review->entryBlock(question);
-            m_reviewView->setTextCursor(QTextCursor(entry));
-            showQuestion(question);
-            QString firstLine = entry.text().section(QChar::LineSeparator, 0, 0);
-            m_announcer->announce(firstLine.replace(QLatin1Char('\t'), QLatin1Char(' ')));
-            return true;
-        }
-    }
+    if (watched == m_reviewView && m_review && event->type() == QEvent::KeyPress
+        && handleKey(*static_cast<QKeyEvent *>(event)))
+        return true;
     return QWidget::eventFilter(watched, event);
+}
+
+// Tab and Shift+Tab go from link to link instead of leaving the only control there is;
+// Alt+Left goes back as in a browser.
+bool ReviewWindow::handleKey(const QKeyEvent &key)
+{
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (key.key() == Qt::Key_Tab && modifiers == Qt::NoModifier) {
+        selectLink(true);
+        return true;
+    }
+    if (key.key() == Qt::Key_Backtab && (modifiers & ~Qt::ShiftModifier) == Qt::NoModifier) {
+        selectLink(false);
+        return true;
+    }
+    const bool altLeft = key.key() == Qt::Key_Left && modifiers == Qt::AltModifier;
+    if (altLeft || key.matches(QKeySequence::Back) || key.key() == Qt::Key_Back) {
+        goBack();
+        return true;
+    }
+    const bool enter = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+    const int question = enter && modifiers == Qt::NoModifier ? linkAtCaret() : 0;
+    if (question > 0)
+        followLink(question, true);
+    return question > 0;
+}
+
+// The next link after the caret or the previous one before it, round from either end,
+// selected so that it shows; a screen reader hears its text.
+void ReviewWindow::selectLink(bool forward)
+{
+    const QList<LinkSpan> links = linksOf(m_reviewView->document());
+    if (links.isEmpty())
+        return;
+    const QTextCursor caret = m_reviewView->textCursor();
+    LinkSpan target = forward ? links.first() : links.last();
+    if (forward) {
+        const auto next = std::find_if(links.cbegin(), links.cend(),
+                                       [&](const LinkSpan &link) { return link.start >= caret.selectionEnd(); });
+        if (next != links.cend())
+            target = *next;
+    } else {
+        const auto previous = std::find_if(links.crbegin(), links.crend(),
+                                           [&](const LinkSpan &link) { return link.end <= caret.selectionStart(); });
+        if (previous != links.crend())
+            target = *previous;
+    }
+    QTextCursor selection(m_reviewView->document());
+    selection.setPosition(target.start);
+    selection.setPosition(target.end, QTextCursor::KeepAnchor);
+    m_reviewView->setTextCursor(selection);
+    m_announcer->announce(spoken(selection.selectedText()));
+}
+
+// Shows the question's entry, remembering where the caret and the view were. From the
+// keyboard the caret goes there too; a screen reader does not read a line the caret
+// reaches by Return, so the entry's first line is announced.
+void ReviewWindow::followLink(int question, bool moveCaret)
+{
+    const QTextCursor caret = m_reviewView->textCursor();
+    if (m_history.size() == historyLength)
+        m_history.removeFirst();
+    m_history.append({caret.anchor(), caret.position(), m_reviewView->verticalScrollBar()->value()});
+    const QTextBlock entry = m_review->entryBlock(question);
+    if (moveCaret)
+        m_reviewView->setTextCursor(QTextCursor(entry));
+    showQuestion(question);
+    if (moveCaret)
+        m_announcer->announce(spoken(entry.text().section(QChar::LineSeparator, 0, 0)));
+}
+
+// Back to where the last link was followed from, and the line there announced.
+void ReviewWindow::goBack()
+{
+    if (m_history.isEmpty())
+        return;
+    const Place place = m_history.takeLast();
+    const int end = m_reviewView->document()->characterCount() - 1;
+    QTextCursor caret(m_reviewView->document());
+    caret.setPosition(qBound(0, place.anchor, end));
+    caret.setPosition(qBound(0, place.position, end), QTextCursor::KeepAnchor);
+    m_reviewView->setTextCursor(caret);
+    m_reviewView->verticalScrollBar()->setValue(place.scroll);
+    m_announcer->announce(lineAt(caret));
 }

@@ -6,11 +6,13 @@
 #include "reviewdocument.h"
 #include "runtiming.h"
 
+#include <QList>
 #include <QWidget>
 #include <optional>
 
 class Announcer;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QPagedPaintDevice;
 class QStackedLayout;
@@ -37,7 +39,9 @@ public:
     // ending above keepVisibleTop (screen coordinates) where there is room for that.
     void placeBeside(const QWidget *mainWindow, int keepVisibleTop);
 
-    // The review as it stands, at its own sizes (whatever the zoom), charts included.
+    // The review as it stands, at its own sizes (whatever the zoom), charts included,
+    // a page header with the date and the score on every page and no entry split
+    // across pages where it fits on one.
     void print(QPagedPaintDevice *printer) const;
 
 protected:
@@ -47,14 +51,28 @@ private:
     void onPrintTriggered();
     void showQuestion(int question);
     int linkAtCaret() const;
+    bool handleKey(const QKeyEvent &key);
+    void selectLink(bool forward);
+    void followLink(int question, bool moveCaret);
+    void goBack();
+
+    // Where a link was followed from: the caret (with its selection) and the view.
+    struct Place
+    {
+        int anchor = 0;
+        int position = 0;
+        int scroll = 0;
+    };
 
     QStackedLayout *m_pages = nullptr;
     QLabel *m_noticeLabel = nullptr;
     RichTextView *m_reviewView = nullptr;
-    Announcer *m_announcer = nullptr; // says where Return on a caption led
+    Announcer *m_announcer = nullptr; // says the link Tab selects and where Return or Alt+Left led
     QAction *m_printAction = nullptr;
     Explanations m_explanations;
     BookletQuotes m_quotes;
     std::optional<ReviewDocument> m_review;
     bool m_fromTheTop = true; // the next marking shows from the top
+    int m_score = 0;          // the marking's total, for the printed pages' header
+    QList<Place> m_history;   // the places links were followed from, the latest last
 };

@@ -6,10 +6,12 @@ hour's run takes a few seconds: スタート, the 図１ tab (time then goes to 
 of the answer page shown), ticks on several answer pages at set minutes and one after
 0:00, then 得　点. Opens the review with Alt+G, K and checks that it leaves the answer
 sheet in sight, that the bars of 時間の使い方 have the lengths of the minutes (within
-2 pixels), that a link of 間違えた問題 scrolls to its question, and that Ctrl+P prints
-the review to a PDF file through the print dialog (pdftotext finds 間違えた問題, and
-the chart's bars are drawn on its first page). Screenshots of every step land in the
-output folder.
+2 pixels), that a link of 間違えた問題 scrolls to its question and Alt+Left back, that
+Tab reaches the first link and Return its question and Alt+Left back again, that Ctrl+P
+prints the review to a PDF file through the print dialog (pdftotext finds 間違えた問題,
+and the chart's bars are drawn on its first page), and that the summary copied with
+Shift+Page Down and Ctrl+C (read with xclip) has no word joiners (U+2060) in it.
+Screenshots of every step land in the output folder.
 
 Usage: review_run.py <program> <output folder>
 """
@@ -139,6 +141,16 @@ def review(screen, exam):
     return window, region
 
 
+def entry_on_top(shot, region):
+    """The entry of the first wrong question (1A-問2) at the top: its tinted line."""
+    return any(p == WRONG_ROW for p in shot.pixels(region[0], region[1], region[2], 60))
+
+
+def summary_on_top(shot, region):
+    return not entry_on_top(shot, region) and any(
+        p == LINK for p in shot.pixels(region[0], region[1], region[2], region[3] // 2))
+
+
 def follow_link(screen, region):
     shot = screen.shoot("review-before-link")
     links = [(x, y) for x, y in ((x, y) for y in range(region[1], region[1] + region[3] // 2)
@@ -147,9 +159,28 @@ def follow_link(screen, region):
         raise Failure("no link in the summary")
     x, y = links[0]
     screen.click(x + 2, y)
-    # The entry of the first wrong question (1A-問2) comes to the top: its tinted line.
-    screen.shoot_until("review-after-link", "the wrong entry at the top",
-                       lambda shot: any(p == WRONG_ROW for p in shot.pixels(region[0], region[1], region[2], 60)))
+    screen.shoot_until("review-after-link", "the wrong entry at the top", lambda shot: entry_on_top(shot, region))
+
+
+def links_by_keyboard(screen, window, region):
+    """Alt+Left back from the clicked link; Tab to the first link, Return, and back again."""
+    screen.focus(window)
+    for keys, name, what, test in (
+            (["alt+Left"], "review-back", "the summary after Alt+Left", summary_on_top),
+            (["ctrl+Home", "Tab", "Return"], "review-tab-return", "the entry after Tab, Return", entry_on_top),
+            (["alt+Left"], "review-back-again", "the summary after the second Alt+Left", summary_on_top)):
+        screen.keys(*keys)
+        screen.shoot_until(name, what, lambda shot: test(shot, region))
+
+
+def copy_summary(screen, window):
+    """The summary's lines selected from the keyboard and copied: no word joiners in the text."""
+    screen.focus(window)
+    screen.keys("ctrl+Home", "shift+Next", "ctrl+c")
+    text = wait_for("the copied summary", lambda: (lambda t: t if "間違えた問題" in t else None)(
+        screen.run("xclip", "-selection", "clipboard", "-o", check=False)), 10)
+    if "\u2060" in text:
+        raise Failure("the copied summary has %d word joiners (U+2060)" % text.count("\u2060"))
 
 
 def print_to_pdf(screen, window, folders, out_dir):
@@ -200,14 +231,16 @@ def review_run(program, out_dir, scratch):
         timed_run(screen, exam, clock_file)
         window, region = review(screen, exam)
         follow_link(screen, region)
+        links_by_keyboard(screen, window, region)
         print_to_pdf(screen, window, (folders.work, folders.home), out_dir)
+        copy_summary(screen, window)
     finally:
         stop(program_process)
         stop(xvfb)
 
 
 def main():
-    missing = [tool for tool in ("pdftotext", "pdftoppm") if shutil.which(tool) is None]
+    missing = [tool for tool in ("pdftotext", "pdftoppm", "xclip") if shutil.which(tool) is None]
     if not os.path.exists(FAKETIME_LIBRARY):
         missing.append("libfaketime")
     run_main(__doc__, review_run, 110, "nihonshib-review-", missing)
