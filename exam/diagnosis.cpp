@@ -97,7 +97,7 @@ QString knowledgeSentence(const ReviewReport &report)
         return {};
     const TagScore *most = mostWrong(report);
     if (most && most->wrong.size() >= diagnosis::wrongToName) {
-        return QStringLiteral("誤答がいちばん多いのは %1（%2 問・%3 点）：%4。")
+        return QStringLiteral("誤答がいちばん多いのは%1（%2 問・%3 点）：%4。")
             .arg(most->name)
             .arg(most->wrong.size())
             .arg(most->lostToWrong)

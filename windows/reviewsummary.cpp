@@ -16,14 +16,15 @@ namespace {
 // every zoom but the largest four of them fit the narrowest review.
 constexpr int codesPerLine = 4;
 
-// A chart's rows: the name, the bars, and the figures that the bars show.
+// A chart's rows: the name, the bars, and the figures that the bars show, a point
+// smaller so that the longest row of an era still fits a printed page.
 void appendChartRow(QList<Run> *runs, const QString &name, const QList<BarChart::Bar> &bars, const QString &figures)
 {
     if (!runs->isEmpty())
         runs->append({QString(lineSeparator), textFormat(10)});
     runs->append({name + QLatin1Char('\t'), textFormat(10)});
     runs->append({QString(QChar::ObjectReplacementCharacter), BarChart::format(bars, textFormat(10))});
-    runs->append({QLatin1Char('\t') + figures, textFormat(10)});
+    runs->append({QLatin1Char('\t') + figures, textFormat(9)});
 }
 
 // "誤答　6 問（17 点）", then per section its questions, each a link to its entry.
