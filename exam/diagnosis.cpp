@@ -15,7 +15,9 @@ QString blanksText(const ReviewReport &report)
     const int first = sectionOf(report.blank.first());
     const int last = sectionOf(report.blank.last());
     QString text = QStringLiteral("%1 問").arg(report.blank.size());
-    if (first == last)
+    if (report.blank.size() == 1)
+        text += QStringLiteral("、第%1問").arg(first);
+    else if (first == last)
         text += QStringLiteral("、すべて第%1問").arg(first);
     else if (first > 1)
         text += QStringLiteral("、すべて第%1問以降").arg(first);
@@ -27,6 +29,8 @@ QString lostPointsSentence(const ReviewReport &report)
     const int lost = report.lostToWrong + report.lostToBlank;
     if (report.blank.isEmpty())
         return QStringLiteral("失点 %1 点はすべて誤答（%2 問）です。").arg(lost).arg(report.wrong.size());
+    if (report.wrong.isEmpty())
+        return QStringLiteral("失点 %1 点はすべて無解答（%2）です。").arg(lost).arg(blanksText(report));
     return QStringLiteral("失点 %1 点のうち %2 点は無解答（%3）。").arg(lost).arg(report.lostToBlank).arg(blanksText(report));
 }
 
@@ -87,7 +91,7 @@ QString keywordsOf(const ReviewReport &report, const QList<int> &questions)
     }
     QString text = keywords.join(QStringLiteral("、"));
     if (!text.isEmpty() && questions.size() > keywords.size())
-        text += QStringLiteral(" など");
+        text += QStringLiteral("など");
     return text;
 }
 

@@ -4,7 +4,9 @@
 #include "bookletquotes.h"
 #include "documenttesting.h"
 #include "explanations.h"
+#include "diagnosis.h"
 #include "reviewdata.h"
+#include "reviewreport.h"
 #include "runtiming.h"
 
 #include <QRegularExpression>
@@ -44,6 +46,47 @@ Marking keyedFromTo(int first, int last)
     return markedSheet(ticks);
 }
 
+// Question: its ticks; a run's steps: (minute, section looked at, or minus the question answered).
+using Changes = QMap<int, QList<int>>;
+using Steps = QList<QPair<double, int>>;
+
+// The key's box on every question but those in changed: their ticks instead (none: blank).
+Marking keyedExcept(const Changes &changed)
+{
+    QList<QPair<int, QList<int>>> ticks;
+    for (int n = 1; n <= questionCount; ++n)
+        ticks.append({n, changed.value(n, {answerKey[size_t(n - 1)].correctBox})});
+    return markedSheet(ticks);
+}
+
+Changes blanksFrom(int first, Changes changed = {})
+{
+    for (int n = first; n <= questionCount; ++n)
+        changed.insert(n, {});
+    return changed;
+}
+
+const qint64 minute = 60000;
+
+// A run from Start at 0 with 0:00 at 60 minutes: each (minute, section) a look from then on,
+// each (minute, -question) an answer changed then; Score at the end.
+RunTiming scriptedRun(const Steps &steps, double scoreAt)
+{
+    RunTiming timing;
+    timing.start(0, 60 * minute);
+    for (const auto &[at, what] : steps) {
+        if (what > 0)
+            timing.look(what, qint64(at * minute));
+        else
+            timing.answerChanged(-what, qint64(at * minute));
+    }
+    timing.stop(qint64(scoreAt * minute));
+    return timing;
+}
+
+// Every section for its share of the 60 minutes by its points.
+const Steps evenRun{{0, 1}, {10.2, 2}, {20.4, 3}, {30.6, 4}, {40.8, 5}, {53.4, 6}};
+
 } // namespace
 
 class ReviewDiagnosisTest : public QObject
@@ -63,6 +106,10 @@ private slots:
     void sectionInView_data();
     void sectionInView();
     void minutesOfAScriptedRun();
+    void answeringWhileReadingAhead_data();
+    void answeringWhileReadingAhead();
+    void diagnosisOfScriptedRuns_data();
+    void diagnosisOfScriptedRuns();
 
 private:
     QTextDocument m_booklet;
@@ -291,6 +338,99 @@ void ReviewDiagnosisTest::minutesOfAScriptedRun()
     QCOMPARE(timing.lastChangeMs(1), -1);
     QCOMPARE(minutesByPoints(1), 10.2);
     QCOMPARE(minutesByPoints(6), 6.6);
+}
+
+// Ticking the answers of a section while the booklet already shows a later one counts
+// for the section answered, between two of its changes; the totals stay the run's.
+void ReviewDiagnosisTest::answeringWhileReadingAhead_data()
+{
+    QTest::addColumn<Steps>("steps");
+    QTest::addColumn<QList<double>>("minutes"); // sections 4, 5, 6
+
+    // 4A-問1 (19) answered, then 4B-問4 (22) and 4B-問6 (24) with section 5 already in view.
+    QTest::newRow("4B answered with 第5問 in view")
+        << Steps{{0, 4}, {25, -19}, {30, 5}, {31, -22}, {33, -24}, {40, 6}} << QList<double>{33, 7, 20};
+    QTest::newRow("one answer only") << Steps{{0, 4}, {30, 5}, {33, -24}, {40, 6}}
+                                     << QList<double>{30, 10, 20};
+    QTest::newRow("answers of two sections") << Steps{{0, 4}, {30, 5}, {31, -22}, {33, -25}, {40, 6}}
+                                             << QList<double>{30, 10, 20};
+    QTest::newRow("looking back is no reading ahead")
+        << Steps{{0, 5}, {30, 4}, {31, -25}, {33, -26}, {40, 6}} << QList<double>{10, 30, 20};
+}
+
+void ReviewDiagnosisTest::answeringWhileReadingAhead()
+{
+    QFETCH(Steps, steps);
+    QFETCH(QList<double>, minutes);
+    const RunTiming timing = scriptedRun(steps, 60);
+    for (int section = 4; section <= 6; ++section)
+        QCOMPARE(timing.sectionMs(section), qint64(minutes[section - 4] * minute));
+    QCOMPARE(timing.sectionMs(1) + timing.sectionMs(2) + timing.sectionMs(3), 0);
+}
+
+// Runs scripted as students have them; the sentences and the eras and themes counted as
+// gaps in knowledge (wrong answers, not blanks, under 60 %).
+void ReviewDiagnosisTest::diagnosisOfScriptedRuns_data()
+{
+    QTest::addColumn<Changes>("changed");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<Steps>("steps");
+    QTest::addColumn<double>("scoreAt");
+    QTest::addColumn<QStringList>("sentences");
+    QTest::addColumn<QStringList>("gaps");
+
+    QTest::newRow("out of time after 24.5 minutes on 第3問")
+        << blanksFrom(19, {{2, {1}}}) << true
+        << Steps{{0, 1}, {10, 2}, {20, 3}, {44.5, 4}} << 62.0
+        << QStringList{"失点 52 点のうち 49 点は無解答（18 問、すべて第4問以降）。",
+                       "第3問に目安より 14.3 分多く使いました。まず時間配分を見直しましょう。",
+                       "誤答は 1 問（3 点）：代銭納・為替（鎌倉時代の貨幣経済）。"}
+        << QStringList{};
+    QTest::newRow("wrong answers in 近代") << Changes{{25, {2}}, {28, {1}}, {29, {2}}, {30, {1}}, {36, {}}}
+        << true << evenRun << 60.0
+        << QStringList{"失点 14 点のうち 3 点は無解答（1 問、第6問）。",
+                       "誤答がいちばん多いのは近代（4 問・11 点）：日米修好通商条約、鉄道の発達と鉄道国有法、条約改正（井上・陸奥・小村）など。"}
+        << QStringList{};
+    QTest::newRow("half the lost points blank, time up") << Changes{{25, {2}}, {36, {}}} << true << evenRun << 60.0
+        << QStringList{"失点 6 点のうち 3 点は無解答（1 問、第6問）。",
+                       "時間内に最後まで解き終えられませんでした。まず時間配分を見直しましょう。",
+                       "誤答は 1 問（3 点）：日米修好通商条約。"}
+        << QStringList{};
+    QTest::newRow("wrong answers in 外交") << Changes{{9, {1}}, {15, {2}}, {19, {1}}} << true << evenRun << 60.0
+        << QStringList{"失点 9 点はすべて誤答（3 問）です。",
+                       "誤答がいちばん多いのは外交（3 問・9 点）：ヤマト政権と朝鮮半島、蒙古襲来（文永の役・弘安の役）、鉄砲の伝来と国産化。"}
+        << QStringList{"外交"};
+    QTest::newRow("two boxes ticked") << Changes{{4, {1, 2}}} << true << evenRun << 50.0
+        << QStringList{"失点 3 点はすべて誤答（1 問）です。", "誤答は 1 問（3 点）：江戸時代の三貨（金・銀・銭）。",
+                       "複数解答で 3 点を失いました。"}
+        << QStringList{};
+    QTest::newRow("perfect") << Changes{} << true << Steps{{0, 1}} << 45.0
+        << QStringList{"全問正解です。", "開始から採点まで 45.0 分でした。"} << QStringList{};
+    QTest::newRow("scored without スタート") << blanksFrom(33) << false << evenRun << 60.0
+        << QStringList{"失点 11 点はすべて無解答（4 問、すべて第6問）です。", "わからない設問も、選択肢を絞って解答しましょう。",
+                       "スタートを押さずに採点したため、時間の使い方は記録されていません。"}
+        << QStringList{};
+}
+
+void ReviewDiagnosisTest::diagnosisOfScriptedRuns()
+{
+    QFETCH(Changes, changed);
+    QFETCH(bool, started);
+    QFETCH(Steps, steps);
+    QFETCH(double, scoreAt);
+    QFETCH(QStringList, sentences);
+    QFETCH(QStringList, gaps);
+    const std::optional<RunTiming> timing = started ? std::optional(scriptedRun(steps, scoreAt)) : std::nullopt;
+    const ReviewReport report = makeReviewReport(keyedExcept(changed), timing, loadExplanations(), m_quotes);
+    QCOMPARE(report.diagnosis, sentences);
+    QStringList found;
+    for (const QList<TagScore> *tags : {&report.eras, &report.themes}) {
+        for (const TagScore &tag : *tags) {
+            if (tag.isKnowledgeGap())
+                found << tag.name;
+        }
+    }
+    QCOMPARE(found, gaps);
 }
 
 QTEST_MAIN(ReviewDiagnosisTest)
