@@ -113,7 +113,7 @@ bool saveReviewOfATimedRun(const QDir &folder)
         return false;
     viewer->setZoomPercent(100);
     const QTextBlock entry = viewer->document()->find(QStringLiteral("1B-問4\t")).block();
-    review->resize(792, 330);
+    review->resize(792, 640);
     QApplication::processEvents();
     viewer->verticalScrollBar()->setValue(int(viewer->document()->documentLayout()->blockBoundingRect(entry).top()));
     return save(review, folder, QStringLiteral("review-entry.png"));
