@@ -6,6 +6,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 using namespace reviewtext;
 
 namespace {
@@ -18,11 +20,11 @@ enum SummaryOffset {
     StudyPoints, QuestionsHeading, Count
 };
 
-// A question's entry is four paragraphs: its line with the answer, the question in the
-// booklet's words, its choices, and the key's choice with the explanation. The first
-// and the third change with the marking. Each rewritten paragraph moves every
-// paragraph after it in the layout, so those that never change are apart.
-enum EntryOffset { Line, Question, Choices, Explanation, BlocksPerQuestion };
+// A question's entry is its line with the answer, the question in the booklet's words,
+// a paragraph for each choice, and the key's choice with the explanation. The line and
+// the choices change with the marking. Each rewritten paragraph is laid out again and
+// moves every paragraph after it, so a new tick rewrites only the choices it touches.
+enum EntryOffset { Line, Question, FirstChoice };
 
 QTextBlockFormat chartFormat()
 {
@@ -74,7 +76,31 @@ int ReviewDocument::questionOfLink(const QString &href)
 
 QTextBlock ReviewDocument::entryBlock(int question) const
 {
-    return m_document->findBlockByNumber(m_firstQuestionBlock + BlocksPerQuestion * (question - 1));
+    return m_document->findBlockByNumber(m_entryBlocks[size_t(question - 1)]);
+}
+
+QList<LinkSpan> linksOf(const QTextDocument *document)
+{
+    QList<LinkSpan> links;
+    QString lastHref;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QString href = fragment.charFormat().anchorHref();
+            const int end = fragment.position() + fragment.length();
+            if (ReviewDocument::questionOfLink(href) == 0) {
+                lastHref.clear();
+                continue;
+            }
+            if (href == lastHref && links.last().end == fragment.position())
+                links.last().end = end;
+            else
+                links.append({fragment.position(), end});
+            lastHref = href;
+        }
+        lastHref.clear();
+    }
+    return links;
 }
 
 QTextBlock ReviewDocument::summaryBlock(int offset) const
@@ -84,7 +110,16 @@ QTextBlock ReviewDocument::summaryBlock(int offset) const
 
 void ReviewDocument::show(const ReviewReport &report)
 {
-    if (m_firstQuestionBlock == 0)
+    QList<int> all;
+    for (int n = 1; n <= questionCount; ++n)
+        all << n;
+    show(report, all);
+}
+
+void ReviewDocument::show(const ReviewReport &report, const QList<int> &first)
+{
+    const bool firstMarking = m_entryBlocks[0] == 0;
+    if (firstMarking)
         writeAll(report);
     namespace sections = reviewsections;
     replaceBlock(m_document, m_document->firstBlock(), sections::total(report));
@@ -96,10 +131,39 @@ void ReviewDocument::show(const ReviewReport &report)
     replaceBlock(m_document, summaryBlock(Eras), sections::tagChart(QStringLiteral("時代別（得点の低い順）"), report.eras));
     replaceBlock(m_document, summaryBlock(Themes), sections::tagChart(QStringLiteral("分野別（得点の低い順）"), report.themes));
     replaceBlock(m_document, summaryBlock(StudyPoints), sections::studyPoints(report));
+    m_pending.clear();
     for (int n = 1; n <= questionCount; ++n) {
-        const QTextBlock entry = entryBlock(n);
-        replaceBlock(m_document, entry, sections::entryLine(report.question(n)));
-        replaceBlock(m_document, entry.next().next(), sections::entryChoices(report.question(n)));
+        if (firstMarking || first.contains(n))
+            writeEntry(report.question(n));
+        else
+            m_pending << n;
+    }
+    // Below the first ones before above them: reading goes on downwards.
+    const int last = first.isEmpty() ? 0 : *std::max_element(first.begin(), first.end());
+    std::stable_partition(m_pending.begin(), m_pending.end(), [last](int n) { return n > last; });
+    if (m_pending.isEmpty())
+        m_report.reset();
+    else
+        m_report = report;
+}
+
+void ReviewDocument::writePending(int count)
+{
+    while (count-- > 0 && !m_pending.isEmpty())
+        writeEntry(m_report->question(m_pending.takeFirst()));
+    if (m_pending.isEmpty())
+        m_report.reset();
+}
+
+void ReviewDocument::writeEntry(const QuestionReport &question)
+{
+    replaceBlock(m_document, entryBlock(question.question), reviewsections::entryLine(question));
+    QTextBlock choice = entryBlock(question.question);
+    for (int i = Line; i < FirstChoice; ++i)
+        choice = choice.next();
+    for (const ChoiceReport &each : question.choices) {
+        replaceBlock(m_document, choice, reviewsections::entryChoice(each));
+        choice = choice.next();
     }
 }
 
@@ -110,8 +174,7 @@ void ReviewDocument::writeAll(const ReviewReport &report)
     QTextCursor cursor(m_document);
     cursor.beginEditBlock();
     writeSummary(&cursor);
-    m_firstQuestionBlock = cursor.block().blockNumber() + 1;
-    Q_ASSERT(m_firstQuestionBlock == m_summaryBlock + SummaryOffset::Count);
+    Q_ASSERT(cursor.block().blockNumber() + 1 == m_summaryBlock + SummaryOffset::Count);
     writeEntries(&cursor, report);
     cursor.endEditBlock();
 }
@@ -170,13 +233,13 @@ void ReviewDocument::writeEntries(QTextCursor *cursor, const ReviewReport &repor
     QTextBlockFormat entryFormat = lineFormat({90, 260, 380}, 6);
     entryFormat.setLeftMargin(24);
     entryFormat.setTextIndent(-24);
-    QTextBlockFormat choicesFormat = indented(24, 2);
-    choicesFormat.setTextIndent(0);
     for (int n = 1; n <= questionCount; ++n) {
         cursor->insertBlock(entryFormat);
+        m_entryBlocks[size_t(n - 1)] = cursor->block().blockNumber();
         cursor->insertBlock(indented(24, 2));
         reviewsections::writeQuestionText(cursor, report.question(n));
-        cursor->insertBlock(choicesFormat);
+        for (qsizetype choice = 0; choice < report.question(n).choices.size(); ++choice)
+            cursor->insertBlock(indented(24, 0));
         cursor->insertBlock(indented(24, 2));
         reviewsections::writeExplanation(cursor, report.question(n));
     }

@@ -11,9 +11,29 @@ using namespace reviewtext;
 
 namespace {
 
-// The figure as the entry shows it, in document pixels: about the booklet's own size.
+// The figure as the entry shows it, in document pixels.
 constexpr qreal figureWidth = 360;
 const QString figureResource = QStringLiteral("figure1");
+
+// 図１ on a line of its own, at about the booklet's size.
+void writeFigure(QTextCursor *cursor)
+{
+    QTextImageFormat figure;
+    figure.setName(figureResource);
+    figure.setFontPointSize(9); // so the zoom treats it like the text around it
+    QTextDocument *document = cursor->document();
+    if (document->resource(QTextDocument::ImageResource, QUrl(figureResource)).isNull()) {
+        const QImage image(QStringLiteral(":/pictures/figure1.bmp"));
+        if (image.isNull())
+            return;
+        document->addResource(QTextDocument::ImageResource, QUrl(figureResource), image);
+    }
+    const QImage image = document->resource(QTextDocument::ImageResource, QUrl(figureResource)).value<QImage>();
+    figure.setWidth(figureWidth);
+    figure.setHeight(figureWidth * image.height() / qMax(1, image.width()));
+    cursor->insertText(QString(lineSeparator), textFormat(9));
+    cursor->insertImage(figure);
+}
 
 } // namespace
 
@@ -49,43 +69,26 @@ QList<Run> entryLine(const QuestionReport &question)
     return runs;
 }
 
-// "②○　ア―代銭納　イ―為替　アは年貢を銭で納める代銭納…", the ticked ones marked and tinted.
-QList<Run> entryChoices(const QuestionReport &question)
+// "②○　ア―代銭納　イ―為替　―　アは年貢を銭で納める代銭納…", marked and tinted when ticked.
+QList<Run> entryChoice(const ChoiceReport &choice)
 {
-    QList<Run> runs{{QStringLiteral("選択肢"), textFormat(9, true)}};
-    for (const ChoiceReport &choice : question.choices) {
-        const QColor tint = choice.ticked && !choice.right ? wrongLineBackground : QColor();
-        runs.append({lineSeparator + circledDigit(choice.box) + (choice.right ? QStringLiteral("○") : QStringLiteral("×"))
+    const QColor tint = choice.ticked && !choice.right ? wrongLineBackground : QColor();
+    QList<Run> runs{{circledDigit(choice.box) + (choice.right ? QStringLiteral("○") : QStringLiteral("×"))
                          + QStringLiteral("　") + choice.quote,
-                     textFormat(9, choice.right, Qt::black, tint)});
-        if (choice.ticked)
-            runs.append({QStringLiteral("（あなたの解答）"), textFormat(9, true, choice.right ? QColor(Qt::black) : wrongMarkColour, tint)});
-        if (!choice.reason.isEmpty())
-            runs.append({QStringLiteral("　―　") + choice.reason, textFormat(9, false, quoteColour)});
-    }
+                     textFormat(9, choice.right, Qt::black, tint)}};
+    if (choice.ticked)
+        runs.append({QStringLiteral("（あなたの解答）"), textFormat(9, true, choice.right ? QColor(Qt::black) : wrongMarkColour, tint)});
+    if (!choice.reason.isEmpty())
+        runs.append({QStringLiteral("　―　") + choice.reason, textFormat(9, false, quoteColour)});
     return runs;
 }
 
 void writeQuestionText(QTextCursor *cursor, const QuestionReport &question)
 {
     cursor->insertText(question.asked.join(lineSeparator), textFormat(9, false, quoteColour));
-    if (!question.restsOnFigure)
-        return;
-    QTextImageFormat figure;
-    figure.setName(figureResource);
-    figure.setFontPointSize(9); // so the zoom treats it like the text around it
-    QTextDocument *document = cursor->document();
-    if (document->resource(QTextDocument::ImageResource, QUrl(figureResource)).isNull()) {
-        const QImage image(QStringLiteral(":/pictures/figure1.bmp"));
-        if (image.isNull())
-            return;
-        document->addResource(QTextDocument::ImageResource, QUrl(figureResource), image);
-    }
-    const QImage image = document->resource(QTextDocument::ImageResource, QUrl(figureResource)).value<QImage>();
-    figure.setWidth(figureWidth);
-    figure.setHeight(figureWidth * image.height() / qMax(1, image.width()));
-    cursor->insertText(QString(lineSeparator), textFormat(9));
-    cursor->insertImage(figure);
+    if (question.restsOnFigure)
+        writeFigure(cursor);
+    cursor->insertText(lineSeparator + QStringLiteral("選択肢"), textFormat(9, true));
 }
 
 void writeExplanation(QTextCursor *cursor, const QuestionReport &question)

@@ -24,11 +24,12 @@ QList<Run> studyPoints(const ReviewReport &report);
 
 // A question's entry. The lines that change with the marking: its line with the ticks,
 // the key and the points, its era and theme, the student's answer in the booklet's words
-// and when it last changed; and its choices, each ○ or × with its reason, the ticked
-// ones marked. Those that never change: the question in the booklet's words (written
-// with 図１ where it reads it), the key's choice, the explanation and the study point.
+// and when it last changed; and each of its choices, ○ or × with its reason, marked when
+// ticked. Those that never change: the question in the booklet's words (written with
+// 図１ where it reads it) under which the choices follow, the key's choice, the
+// explanation and the study point.
 QList<Run> entryLine(const QuestionReport &question);
-QList<Run> entryChoices(const QuestionReport &question);
+QList<Run> entryChoice(const ChoiceReport &choice);
 void writeQuestionText(QTextCursor *cursor, const QuestionReport &question);
 void writeExplanation(QTextCursor *cursor, const QuestionReport &question);
 

@@ -20,6 +20,7 @@
 #include <QStackedLayout>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -30,38 +31,10 @@ namespace {
 
 // How many places Alt+Left can go back through.
 constexpr int historyLength = 100;
-
-// A run of text that links to a question's entry.
-struct LinkSpan
-{
-    int start = 0;
-    int end = 0;
-};
-
-// The review's links in the order of the text; a link's text may be several fragments.
-QList<LinkSpan> linksOf(const QTextDocument *document)
-{
-    QList<LinkSpan> links;
-    QString lastHref;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QString href = fragment.charFormat().anchorHref();
-            const int end = fragment.position() + fragment.length();
-            if (ReviewDocument::questionOfLink(href) == 0) {
-                lastHref.clear();
-                continue;
-            }
-            if (href == lastHref && links.last().end == fragment.position())
-                links.last().end = end;
-            else
-                links.append({fragment.position(), end});
-            lastHref = href;
-        }
-        lastHref.clear();
-    }
-    return links;
-}
+// Entries rewritten at a time once a marking's frame is out, and when that begins
+// should no frame come (the window covered).
+constexpr int entriesPerStep = 4;
+constexpr int pendingWithoutFrameMs = 50;
 
 // Text as a screen reader should say it: no word joiners, no tabs.
 QString spoken(QString text)
@@ -110,6 +83,9 @@ ReviewWindow::ReviewWindow(const QString &bookletText, QWidget *parent)
     m_reviewView->installEventFilter(this);
     m_reviewView->viewport()->installEventFilter(this);
     m_announcer = new Announcer(this);
+    m_rewriteTimer = new QTimer(this);
+    m_rewriteTimer->setSingleShot(true);
+    connect(m_rewriteTimer, &QTimer::timeout, this, &ReviewWindow::writePendingEntries);
 
     auto *menuBar = new QMenuBar(this);
     QMenu *fileMenu = menuBar->addMenu(QStringLiteral("ファイル(&F)"));
@@ -150,23 +126,70 @@ void ReviewWindow::showMarking(const std::optional<Marking> &marking, const std:
     if (!m_review)
         m_review.emplace(m_reviewView->document());
 
-    // The reading place is the paragraph at the top of the view and how far into it the
-    // view stands, as a share of its height: lines above it may grow or shrink.
+    const ReviewReport report = makeReviewReport(*marking, timing, m_explanations, m_quotes);
+    // A new marking shows at once in what is in sight; the other entries follow while
+    // the program is idle. Zoomed, every rewrite scales the document: all goes at once.
+    const bool inSightFirst = isVisible() && m_reviewView->zoomPercent() == 100;
+    const QList<int> first = inSightFirst ? entriesInSight(m_fromTheTop ? 0 : m_reviewView->verticalScrollBar()->value())
+                                          : QList<int>{};
+    keepReadingPlace([this, &report, &first, inSightFirst] {
+        m_reviewView->rewrite([&](QTextDocument *) {
+            if (inSightFirst)
+                m_review->show(report, first);
+            else
+                m_review->show(report);
+        });
+    });
+    if (m_review->hasPending())
+        m_rewriteTimer->start(pendingWithoutFrameMs);
+    if (m_fromTheTop) {
+        m_reviewView->moveCursor(QTextCursor::Start);
+        m_reviewView->verticalScrollBar()->setValue(0);
+        m_fromTheTop = false;
+    }
+}
+
+// The questions whose entries show in a view from top, or start just below it.
+QList<int> ReviewWindow::entriesInSight(int top) const
+{
+    QAbstractTextDocumentLayout *layout = m_reviewView->document()->documentLayout();
+    const int bottom = top + 2 * m_reviewView->viewport()->height();
+    QList<int> inSight;
+    for (int n = 1; n <= questionCount; ++n) {
+        const qreal start = layout->blockBoundingRect(m_review->entryBlock(n)).top();
+        const qreal end = n < questionCount ? layout->blockBoundingRect(m_review->entryBlock(n + 1)).top() : qreal(bottom);
+        if (end >= top && start <= bottom)
+            inSight << n;
+    }
+    return inSight;
+}
+
+void ReviewWindow::writePendingEntries()
+{
+    keepReadingPlace([this] { m_reviewView->rewrite([this](QTextDocument *) { m_review->writePending(entriesPerStep); }); });
+    if (m_review->hasPending())
+        m_rewriteTimer->start(0);
+}
+
+// Whatever reads or prints the review, or takes the reader elsewhere in it, needs it whole.
+void ReviewWindow::finishRewrite()
+{
+    m_rewriteTimer->stop();
+    if (m_review && m_review->hasPending())
+        keepReadingPlace([this] { m_reviewView->rewrite([this](QTextDocument *) { m_review->writePending(questionCount); }); });
+}
+
+// The reading place is the paragraph at the top of the view and how far into it the
+// view stands, as a share of its height: lines above it may grow or shrink.
+void ReviewWindow::keepReadingPlace(const std::function<void()> &write)
+{
     QScrollBar *scroll = m_reviewView->verticalScrollBar();
     QAbstractTextDocumentLayout *layout = m_reviewView->document()->documentLayout();
     const QTextBlock topBlock = m_reviewView->cursorForPosition(QPoint(0, 0)).block();
     const int topNumber = topBlock.blockNumber();
     const QRectF topRect = layout->blockBoundingRect(topBlock);
     const qreal into = topRect.height() > 0 ? (scroll->value() - topRect.top()) / topRect.height() : 0;
-
-    const ReviewReport report = makeReviewReport(*marking, timing, m_explanations, m_quotes);
-    m_reviewView->rewrite([this, &report](QTextDocument *) { m_review->show(report); });
-    if (m_fromTheTop) {
-        m_reviewView->moveCursor(QTextCursor::Start);
-        scroll->setValue(scroll->minimum());
-        m_fromTheTop = false;
-        return;
-    }
+    write();
     const QRectF newRect = layout->blockBoundingRect(m_reviewView->document()->findBlockByNumber(topNumber));
     scroll->setValue(qRound(newRect.top() + into * newRect.height()));
 }
@@ -185,8 +208,9 @@ void ReviewWindow::placeBeside(const QWidget *mainWindow, int keepVisibleTop)
     move(frame.topLeft());
 }
 
-void ReviewWindow::print(QPagedPaintDevice *printer) const
+void ReviewWindow::print(QPagedPaintDevice *printer)
 {
+    finishRewrite();
     // A copy at the document's own sizes, since the zoom scales the text in place; it
     // draws its charts with a handler of its own, which printing lays out anew for the
     // printer's resolution, so the bars are as sharp as the text.
@@ -240,6 +264,21 @@ int ReviewWindow::linkAtCaret() const
 // also takes the caret to the entry so that reading on with the arrows starts there.
 bool ReviewWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::Resize:
+        finishRewrite();
+        break;
+    case QEvent::Paint:
+        // The rest waits until the new marking's frame is out.
+        if (watched == m_reviewView->viewport() && m_review && m_review->hasPending())
+            m_rewriteTimer->start(0);
+        break;
+    default:
+        break;
+    }
     if (watched == m_reviewView->viewport() && m_review && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const int question = ReviewDocument::questionOfLink(m_reviewView->anchorAt(mouse->position().toPoint()));

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class Announcer;
@@ -16,6 +17,7 @@ class QKeyEvent;
 class QLabel;
 class QPagedPaintDevice;
 class QStackedLayout;
+class QTimer;
 class RichTextView;
 
 // The review of the last marking: the mistakes, where the run's minutes went, the
@@ -42,12 +44,16 @@ public:
     // The review as it stands, at its own sizes (whatever the zoom), charts included,
     // a page header with the date and the score on every page and no entry split
     // across pages where it fits on one.
-    void print(QPagedPaintDevice *printer) const;
+    void print(QPagedPaintDevice *printer);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QList<int> entriesInSight(int top) const;
+    void writePendingEntries();
+    void finishRewrite();
+    void keepReadingPlace(const std::function<void()> &write);
     void onPrintTriggered();
     void showQuestion(int question);
     int linkAtCaret() const;
@@ -75,4 +81,5 @@ private:
     bool m_fromTheTop = true; // the next marking shows from the top
     int m_score = 0;          // the marking's total, for the printed pages' header
     QList<Place> m_history;   // the places links were followed from, the latest last
+    QTimer *m_rewriteTimer = nullptr; // writes the entries out of sight after a marking's frame
 };
