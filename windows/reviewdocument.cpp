@@ -50,16 +50,6 @@ QString reviewNotice()
     return QStringLiteral("得点ボタンを押して採点すると、ここに解答と解説が表示されます。");
 }
 
-QString ticksText(const QuestionMarking &question, int choices)
-{
-    QString text;
-    for (int box = 1; box <= choices; ++box) {
-        if (question.isTicked(box))
-            text += circledDigit(box);
-    }
-    return text.isEmpty() ? QStringLiteral("無解答") : text;
-}
-
 ReviewDocument::ReviewDocument(QTextDocument *document)
     : m_document(document)
 {

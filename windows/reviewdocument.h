@@ -24,9 +24,6 @@ QList<LinkSpan> linksOf(const QTextDocument *document);
 // The notice the review shows until the answer sheet has been marked.
 QString reviewNotice();
 
-// How the review writes a question's ticks: "④", "①④", or "無解答" for none.
-QString ticksText(const QuestionMarking &question, int choices);
-
 // The review of one marking in a document, written from its report. At the top the
 // total, the diagnosis in words, the sections' subtotals against their points, the wrong
 // and the blank questions (each a link to its entry), where the run's minutes went and
