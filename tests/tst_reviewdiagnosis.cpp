@@ -110,6 +110,8 @@ private slots:
     void answeringWhileReadingAhead();
     void diagnosisOfScriptedRuns_data();
     void diagnosisOfScriptedRuns();
+    void wrongAndBlankApart_data();
+    void wrongAndBlankApart();
 
 private:
     QTextDocument m_booklet;
@@ -431,6 +433,38 @@ void ReviewDiagnosisTest::diagnosisOfScriptedRuns()
         }
     }
     QCOMPARE(found, gaps);
+}
+
+// The points of a tag split into earned, lost to wrong answers and lost to blanks, on
+// the sheet of the run out of time: 1A-問2 wrong, from 4A-問1 on blank.
+void ReviewDiagnosisTest::wrongAndBlankApart_data()
+{
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("split"); // earned/possible, questions, wrong and blank: count・points
+
+    QTest::newRow("中世") << "中世" << "19/22 8問 誤答 1・3 無解答 0・0";
+    QTest::newRow("近代") << "近代" << "6/33 12問 誤答 0・0 無解答 10・27";
+    QTest::newRow("外交") << "外交" << "6/14 5問 誤答 0・0 無解答 3・8";
+    QTest::newRow("社会・経済") << "社会・経済" << "20/46 16問 誤答 1・3 無解答 8・23";
+}
+
+void ReviewDiagnosisTest::wrongAndBlankApart()
+{
+    QFETCH(QString, tag);
+    QFETCH(QString, split);
+    const ReviewReport report = makeReviewReport(keyedExcept(blanksFrom(19, {{2, {1}}})), std::nullopt,
+                                                 loadExplanations(), m_quotes);
+    QStringList found;
+    for (const QList<TagScore> *tags : {&report.eras, &report.themes}) {
+        for (const TagScore &score : *tags) {
+            if (score.name == tag) {
+                found << QStringLiteral("%1/%2 %3問 誤答 %4・%5 無解答 %6・%7")
+                             .arg(score.earned).arg(score.possible).arg(score.questions)
+                             .arg(score.wrong.size()).arg(score.lostToWrong).arg(score.blank.size()).arg(score.lostToBlank);
+            }
+        }
+    }
+    QCOMPARE(found, QStringList{split});
 }
 
 QTEST_MAIN(ReviewDiagnosisTest)
