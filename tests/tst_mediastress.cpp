@@ -21,14 +21,17 @@
 #include <QLocalSocket>
 #include <QMediaDevices>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -80,33 +83,59 @@ QString firstError(const QSignalSpy &errors)
     return errors.isEmpty() ? QString() : errors.first().first().toString();
 }
 
-// Counts the media device's warnings with a text, from its making on, and passes every
-// message on to the test's own handler.
+// Counts the media device's warnings, and those of them that are the whole of a pattern,
+// from its making on, and passes every message on to the test's own handler.
 class MediaWarnings
 {
 public:
-    explicit MediaWarnings(const QString &text)
+    explicit MediaWarnings(const QString &pattern)
     {
-        s_text = text;
+        s_pattern = QRegularExpression(QRegularExpression::anchoredPattern(pattern));
         s_count = 0;
+        s_all = 0;
         s_previous = qInstallMessageHandler(&MediaWarnings::handle);
     }
     ~MediaWarnings() { qInstallMessageHandler(s_previous); }
     Q_DISABLE_COPY(MediaWarnings)
 
     int count() const { return s_count.load(); }
+    int all() const { return s_all.load(); }
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
-        if (type == QtWarningMsg && qstrcmp(context.category, "nihonshib.media") == 0 && message == s_text)
-            ++s_count;
+        if (type == QtWarningMsg && qstrcmp(context.category, "nihonshib.media") == 0) {
+            ++s_all;
+            if (s_pattern.match(message).hasMatch())
+                ++s_count;
+        }
         s_previous(type, context, message);
     }
 
-    static inline QString s_text;
+    static inline QRegularExpression s_pattern;
     static inline std::atomic<int> s_count{0};
+    static inline std::atomic<int> s_all{0};
     static inline QtMessageHandler s_previous = nullptr;
+};
+
+// The longest the window's thread went without running its events, from its making on.
+class WindowTicks
+{
+public:
+    WindowTicks()
+    {
+        m_since.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longestGapMs = std::max(m_longestGapMs, m_since.restart());
+        });
+        m_timer.start(50);
+    }
+    qint64 longestGapMs() const { return std::max(m_longestGapMs, m_since.elapsed()); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longestGapMs = 0;
 };
 
 // Once set, the audio library's next output to connect to the sound server waits inside
@@ -140,6 +169,8 @@ public:
     Q_ENUM(Interruption)
     enum class Ending { AudioThreadBusy, AskingSilentServer, AudioThreadHeldInLibrary };
     Q_ENUM(Ending)
+    enum class ServerFault { KilledBeforePlay, StoppedBeforePlay, HeldAsItStarts, KilledMidSound, StoppedMidSound };
+    Q_ENUM(ServerFault)
 
 private slots:
     void initTestCase();
@@ -149,6 +180,8 @@ private slots:
     void interruptedWhilePlaying();
     void playsToTheEnd();
     void outputRemovedWhilePlaying();
+    void serverFails_data();
+    void serverFails();
     void programEnds_data();
     void programEnds();
 
@@ -162,6 +195,7 @@ public:
 
 private:
     void endInChild(Ending ending);
+    void serverFailsInChild(ServerFault fault, const QString &logged);
 
     bool m_repeated = false;
     int m_pass = 1;
@@ -171,6 +205,7 @@ private:
     QString m_blip;     // shorter than the output's buffer: it runs dry as it starts
     QString m_short;
     QString m_long;
+    QString m_second;
     // Takes every connection and never answers, as a wedged sound server does.
     QLocalServer m_silentServer;
     std::vector<std::unique_ptr<QLocalSocket>> m_silentConnections;
@@ -182,9 +217,11 @@ void tst_MediaStress::initTestCase()
     m_blip = m_files.filePath(QStringLiteral("blip.wav"));
     m_short = m_files.filePath(QStringLiteral("short.wav"));
     m_long = m_files.filePath(QStringLiteral("long.wav"));
+    m_second = m_files.filePath(QStringLiteral("second.wav"));
     QVERIFY(writeFile(m_blip, toneWave(WaveShape(), 20)));
     QVERIFY(writeFile(m_short, toneWave(WaveShape{tagPcm, 16, 2, 48000}, 60)));
     QVERIFY(writeFile(m_long, toneWave(WaveShape(), 10000)));
+    QVERIFY(writeFile(m_second, toneWave(WaveShape(), 1000)));
 
     if (inTestChild())
         return;
@@ -288,13 +325,12 @@ void tst_MediaStress::outputRemovedWhilePlaying()
     opened.control.setCommand(QStringLiteral("Play"));
     QVERIFY2(opened.started.wait(10000), qPrintable(firstError(opened.errors)));
     opened.started.clear();
-    const QString stopped = QStringLiteral("再生中に出力装置が止まりました");
-    const MediaWarnings warnings(stopped);
+    const MediaWarnings warnings(QStringLiteral("音は鳴り始めましたが、\\d+\\.\\d 秒で途切れました: 出力装置が止まりました"));
     QVERIFY(pactl({QStringLiteral("unload-module"), sinkModule.at(0)}));
-    // The sound ends with the output, reported as failed.
+    // The sound ends with the output, reported as cut off.
     QTRY_VERIFY_WITH_TIMEOUT(!opened.control.isPlaying(), 5000);
     QCOMPARE(opened.errors.count(), 1);
-    QCOMPARE(firstError(opened.errors), stopped);
+    QCOMPARE(warnings.count(), 1);
     QVERIFY(opened.finished.isEmpty());
 
     reload.dismiss();
@@ -312,6 +348,79 @@ void tst_MediaStress::outputRemovedWhilePlaying()
         10000);
     QVERIFY2(playedAgain, qPrintable(firstError(opened.errors)));
     QCOMPARE(warnings.count(), 1);
+}
+
+void tst_MediaStress::serverFails_data()
+{
+    QTest::addColumn<ServerFault>("fault");
+    QTest::addColumn<QString>("logged");   // the one line the device logs, as a pattern
+
+    // Passes repeated in one process play out one fault each, by turns.
+    int row = 0;
+    const auto add = [this, &row](const char *name, ServerFault fault, const QString &logged) {
+        if (!m_repeated || m_pass % 5 == row++)
+            QTest::newRow(name) << fault << logged;
+    };
+    const QString notPlayed = QRegularExpression::escape(QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
+    add("killed before Play", ServerFault::KilledBeforePlay, notPlayed);
+    add("stopped before Play", ServerFault::StoppedBeforePlay, notPlayed);
+    // It answered the device's question, then never the output's.
+    add("stops answering as the sound starts", ServerFault::HeldAsItStarts, notPlayed);
+    add("killed mid-sound", ServerFault::KilledMidSound,
+        QStringLiteral("音は鳴り始めましたが、0\\.\\d 秒で途切れました: 音声サーバーとの接続が切れました"));
+    add("stopped mid-sound", ServerFault::StoppedMidSound,
+        QStringLiteral("音は鳴り始めましたが、音声サーバーが応答しなくなりました（1\\.0 秒の音が 6\\.0 秒たっても鳴り終わりません）"));
+}
+
+// The sound server killed or stopped (SIGSTOP) before or while the time-up sound plays,
+// on a server of the test's own, from a child process: one line says what happened,
+// and the window's thread runs on meanwhile.
+void tst_MediaStress::serverFails()
+{
+    QFETCH(ServerFault, fault);
+    QFETCH(QString, logged);
+    if (inTestChild()) {
+        serverFailsInChild(fault, logged);
+        return;
+    }
+    sound::Server server(sound::Server::Kind::Own);
+    const QString unavailable = server.start();
+    QVERIFY2(unavailable.isEmpty(), qPrintable(unavailable));
+    QProcessEnvironment own;
+    own.insert(QStringLiteral("PULSE_SERVER"), server.address());
+    own.insert(QStringLiteral("NIHONSHIB_TEST_SERVER_PID"), QString::number(server.pid()));
+    const QString failure = failureOfChild(QCoreApplication::applicationFilePath(),
+                                           QStringLiteral("serverFails:") + QString::fromLatin1(QTest::currentDataTag()),
+                                           own, 120000);
+    // A stopped server is let go on, so that it can be stopped for good.
+    ::kill(pid_t(server.pid()), SIGCONT);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+}
+
+void tst_MediaStress::serverFailsInChild(ServerFault fault, const QString &logged)
+{
+    const auto server = pid_t(qEnvironmentVariableIntValue("NIHONSHIB_TEST_SERVER_PID"));
+    QVERIFY(server > 0);
+    const int signal = fault == ServerFault::KilledBeforePlay || fault == ServerFault::KilledMidSound ? SIGKILL : SIGSTOP;
+    OpenedSound opened(m_second);
+    QVERIFY(opened.waitUntilRead());
+    const MediaWarnings warnings(logged);
+    if (fault == ServerFault::KilledBeforePlay || fault == ServerFault::StoppedBeforePlay)
+        QCOMPARE(::kill(server, signal), 0);
+    holdConnectingOutputs.store(fault == ServerFault::HeldAsItStarts);
+    opened.control.setCommand(QStringLiteral("Play"));
+    if (fault == ServerFault::KilledMidSound || fault == ServerFault::StoppedMidSound) {
+        QVERIFY2(opened.started.wait(10000), qPrintable(firstError(opened.errors)));
+        QCOMPARE(::kill(server, signal), 0);
+    }
+
+    const WindowTicks ticks;
+    QVERIFY(QTest::qWaitFor([&opened] { return !opened.control.isPlaying(); },
+                            MediaControl::startWithinMs + 2 * MediaControl::answerMarginMs));
+    QVERIFY2(ticks.longestGapMs() < 1000, qPrintable(QString::number(ticks.longestGapMs())));
+    QCOMPARE(opened.errors.count(), 1);
+    QVERIFY2(warnings.count() == 1 && warnings.all() == 1, qPrintable(firstError(opened.errors)));
+    QVERIFY(opened.finished.isEmpty());
 }
 
 void tst_MediaStress::programEnds_data()

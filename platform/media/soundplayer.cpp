@@ -24,6 +24,9 @@ constexpr int stopWaitMs = 1500;
 constexpr int stopGiveUpMs = 10000;
 // How often a playing output is checked for a stream the sound server has ended.
 constexpr int outputCheckMs = 200;
+// How long a stopped output waits for the sound server to take a new client, to tell
+// the server gone from the output alone; a server that is there answers at once.
+constexpr int serverCheckMs = 1000;
 
 QThread *sharedAudioThread = nullptr;
 std::atomic<bool> audioThreadGivenUp{false};
@@ -230,6 +233,7 @@ void SoundPlayer::onSinkState(quint64 generation, QAudio::State state)
         m_drainTimer->stop();
         if (!m_startAnnounced) {
             m_startAnnounced = true;
+            m_sinceStart.start();
             emit started(m_generation);
         }
         break;
@@ -240,10 +244,8 @@ void SoundPlayer::onSinkState(quint64 generation, QAudio::State state)
         break;
     }
     case QAudio::StoppedState:
-        if (m_sink->error() != QAudio::NoError) {
-            release();
-            emit failed(m_generation, QStringLiteral("再生中に出力装置が止まりました"));
-        }
+        if (m_sink->error() != QAudio::NoError)
+            outputStopped();
         break;
     case QAudio::SuspendedState:
         break;
@@ -265,8 +267,26 @@ void SoundPlayer::checkOutput()
     }
     if (bytesFree >= 0)
         return;
+    outputStopped();
+}
+
+void SoundPlayer::outputStopped()
+{
+    const bool started = m_startAnnounced;
+    const qint64 playedMs = started ? m_sinceStart.elapsed() : 0;
     release();
-    emit failed(m_generation, QStringLiteral("再生中に出力装置が止まりました"));
+    // The output alone (its device removed) or the whole server (killed, or gone with the
+    // session): a server that went away refuses a new client at once.
+    const bool serverGone = !soundServerAnswers(QDeadlineTimer(serverCheckMs));
+    if (!started) {
+        emit failed(m_generation, serverGone ? QStringLiteral("音声サーバーとの接続が切れたため、音を鳴らしませんでした")
+                                             : QStringLiteral("出力装置が止まったため、音を鳴らしませんでした"));
+        return;
+    }
+    const QString cause = serverGone ? QStringLiteral("音声サーバーとの接続が切れました")
+                                     : QStringLiteral("出力装置が止まりました");
+    emit failed(m_generation, QStringLiteral("音は鳴り始めましたが、%1 秒で途切れました: %2")
+                                  .arg(QString::number(double(playedMs) / 1000.0, 'f', 1), cause));
 }
 
 void SoundPlayer::finish()
