@@ -405,6 +405,7 @@ void tst_MediaStress::serverFailsInChild(ServerFault fault, const QString &logge
     OpenedSound opened(m_second);
     QVERIFY(opened.waitUntilRead());
     const MediaWarnings warnings(logged);
+    const WindowTicks ticks;
     if (fault == ServerFault::KilledBeforePlay || fault == ServerFault::StoppedBeforePlay)
         QCOMPARE(::kill(server, signal), 0);
     holdConnectingOutputs.store(fault == ServerFault::HeldAsItStarts);
@@ -414,7 +415,6 @@ void tst_MediaStress::serverFailsInChild(ServerFault fault, const QString &logge
         QCOMPARE(::kill(server, signal), 0);
     }
 
-    const WindowTicks ticks;
     QVERIFY(QTest::qWaitFor([&opened] { return !opened.control.isPlaying(); },
                             MediaControl::startWithinMs + 2 * MediaControl::answerMarginMs));
     QVERIFY2(ticks.longestGapMs() < 1000, qPrintable(QString::number(ticks.longestGapMs())));
