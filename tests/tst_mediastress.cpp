@@ -365,7 +365,8 @@ void tst_MediaStress::serverFails_data()
             QTest::newRow(name) << fault << logged;
     };
     const QString notPlayed = QRegularExpression::escape(QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
-    add("killed before Play", ServerFault::KilledBeforePlay, notPlayed);
+    add("killed before Play", ServerFault::KilledBeforePlay,
+        QRegularExpression::escape(QStringLiteral("音声サーバーが動いていないため、音を鳴らしませんでした")));
     add("stopped before Play", ServerFault::StoppedBeforePlay, notPlayed);
     // It answered the device's question, then never the output's.
     add("stops answering as the sound starts", ServerFault::HeldAsItStarts, notPlayed);

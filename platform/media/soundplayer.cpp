@@ -177,7 +177,13 @@ void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
         emit failed(m_generation, QStringLiteral("サンプリング周波数 %1 Hz の音声は鳴らせません").arg(sound.sampleRate));
         return;
     }
-    if (!soundServerAnswers(startBy)) {
+    switch (askSoundServer(startBy)) {
+    case SoundServerAnswer::Answers:
+        break;
+    case SoundServerAnswer::NotThere:
+        emit failed(m_generation, QStringLiteral("音声サーバーが動いていないため、音を鳴らしませんでした"));
+        return;
+    case SoundServerAnswer::Silent:
         emit failed(m_generation, QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
         return;
     }
@@ -277,14 +283,14 @@ void SoundPlayer::outputStopped()
     release();
     // The output alone (its device removed) or the whole server (killed, or gone with the
     // session): a server that went away refuses a new client at once.
-    const bool serverGone = !soundServerAnswers(QDeadlineTimer(serverCheckMs));
+    const SoundServerAnswer server = askSoundServer(QDeadlineTimer(serverCheckMs));
+    const QString cause = server == SoundServerAnswer::NotThere ? QStringLiteral("音声サーバーとの接続が切れました")
+                          : server == SoundServerAnswer::Silent ? QStringLiteral("音声サーバーが応答しなくなりました")
+                                                                : QStringLiteral("出力装置が止まりました");
     if (!started) {
-        emit failed(m_generation, serverGone ? QStringLiteral("音声サーバーとの接続が切れたため、音を鳴らしませんでした")
-                                             : QStringLiteral("出力装置が止まったため、音を鳴らしませんでした"));
+        emit failed(m_generation, QStringLiteral("%1。音は鳴りませんでした").arg(cause));
         return;
     }
-    const QString cause = serverGone ? QStringLiteral("音声サーバーとの接続が切れました")
-                                     : QStringLiteral("出力装置が止まりました");
     emit failed(m_generation, QStringLiteral("音は鳴り始めましたが、%1 秒で途切れました: %2")
                                   .arg(QString::number(double(playedMs) / 1000.0, 'f', 1), cause));
 }
