@@ -40,14 +40,10 @@ inline double rms(const QByteArray &pcm)
 class Server
 {
 public:
-    // Shared: the fixture's server when PULSE_SERVER names one. Own: a server of the
-    // test's own whatever PULSE_SERVER says, one it may kill or stop; the test's
-    // environment is left alone, and a client is pointed at address().
+    // Own: a server of the test's own, to kill or stop, whatever PULSE_SERVER says;
+    // the environment is left alone, and a client is pointed at address().
     enum class Kind { Shared, Own };
-    explicit Server(Kind kind = Kind::Shared)
-        : m_kind(kind)
-    {
-    }
+    explicit Server(Kind kind = Kind::Shared) : m_kind(kind) {}
     ~Server()
     {
         if (m_ownServer)
@@ -91,7 +87,6 @@ public:
 
     QString sink() const { return m_sink; }
     QString address() const { return m_address; }
-    // The process of a server of our own, or 0.
     qint64 pid() const
     {
         QFile file(m_ownServer ? m_ownServer->filePath(QStringLiteral("run/pulse/pid")) : QString());
