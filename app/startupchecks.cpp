@@ -26,13 +26,19 @@ QtMessageHandler toolkitMessageHandler = nullptr;
 bool toolkitRunning = false;
 
 // The toolkit's own lines: those the program tells in its own words are left out (the
-// sound server ending a stream under a sound, a runtime folder the program replaces);
-// the rest are labelled as the toolkit's in the program's categories.
+// sound server ending a stream under a sound, going away or no longer answering while
+// it plays, a runtime folder the program replaces); the rest are labelled as the
+// toolkit's in the program's categories. Some come quoted, written as a string.
 bool toldByTheProgram(const QString &message)
 {
-    return message.startsWith(QLatin1String("Stream error:"))
-        || message.startsWith(QLatin1String("QStandardPaths: wrong permissions on runtime directory"))
-        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"));
+    QStringView line(message);
+    if (line.size() >= 2 && line.startsWith(u'"') && line.endsWith(u'"'))
+        line = line.mid(1, line.size() - 2);
+    return line.startsWith(QLatin1String("Stream error:"))
+        || line.startsWith(QLatin1String("PulseAudioService: pa_context_connect() failed"))
+        || line.startsWith(QLatin1String("QString::arg: Argument missing: Failed to get sink information"))
+        || line.startsWith(QLatin1String("QStandardPaths: wrong permissions on runtime directory"))
+        || line.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"));
 }
 
 void passOn(QtMsgType type, const QMessageLogContext &context, const QString &message)

@@ -40,6 +40,10 @@ inline double rms(const QByteArray &pcm)
 class Server
 {
 public:
+    // Own: a server of the test's own, to kill or stop, whatever PULSE_SERVER says;
+    // the environment is left alone, and a client is pointed at address().
+    enum class Kind { Shared, Own };
+    explicit Server(Kind kind = Kind::Shared) : m_kind(kind) {}
     ~Server()
     {
         if (m_ownServer)
@@ -53,18 +57,26 @@ public:
             return QStringLiteral("pulseaudio is not installed, so no sound server can be started to listen");
         if (QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty())
             return QStringLiteral("parec (pulseaudio-utils) is needed to record what the sound server plays");
-        if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+        m_address = qEnvironmentVariable("PULSE_SERVER");
+        m_sink = qEnvironmentVariable("NIHONSHIB_PULSE_SINK", QStringLiteral("nihonshib_null"));
+        if (m_kind == Kind::Own || m_address.isEmpty()) {
             // A short path: the server's socket path must fit in 108 bytes.
             m_ownServer = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/nihonshib-pa-XXXXXX"));
             if (!m_ownServer->isValid()
                 || QProcess::execute(QStringLiteral("sh"), {script(), QStringLiteral("start"), m_ownServer->path()}) != 0)
                 return QStringLiteral("the private sound server did not start");
-            qputenv("PULSE_SERVER", QFile::encodeName(QStringLiteral("unix:%1/native").arg(m_ownServer->path())));
-            qputenv("NIHONSHIB_PULSE_SINK", "nihonshib_null");
+            m_address = QStringLiteral("unix:%1/native").arg(m_ownServer->path());
+            m_sink = QStringLiteral("nihonshib_null");
+            if (m_kind == Kind::Shared) {
+                qputenv("PULSE_SERVER", QFile::encodeName(m_address));
+                qputenv("NIHONSHIB_PULSE_SINK", QFile::encodeName(m_sink));
+            }
         }
-        m_sink = qEnvironmentVariable("NIHONSHIB_PULSE_SINK", QStringLiteral("nihonshib_null"));
 
         QProcess info;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PULSE_SERVER"), m_address);
+        info.setProcessEnvironment(environment);
         info.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
         if (!info.waitForFinished(10000) || info.exitCode() != 0)
             return QStringLiteral("the sound server does not answer on PULSE_SERVER");
@@ -74,10 +86,18 @@ public:
     }
 
     QString sink() const { return m_sink; }
+    QString address() const { return m_address; }
+    qint64 pid() const
+    {
+        QFile file(m_ownServer ? m_ownServer->filePath(QStringLiteral("run/pulse/pid")) : QString());
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+    }
 
 private:
     static QString script() { return QStringLiteral(SOURCE_DIR "/tests/audio/pulse-server.sh"); }
 
+    Kind m_kind;
+    QString m_address;
     QString m_sink;
     std::unique_ptr<QTemporaryDir> m_ownServer;
 };

@@ -1,7 +1,7 @@
 // The moments when the sound device's audio thread and the rest of the program meet,
 // each played out once per pass with short sounds on a private sound server: a device
 // deleted or stopped while its sound starts or drains, a sound played to its end, the
-// output taken away while it plays, and a program that ends while the audio thread is
+// output taken away or the server killed or stopped while it plays, and a program that ends while the audio thread is
 // busy, is asking a server that never answers, or is held inside the audio library. tools/stress-sound.sh runs the passes
 // over and over under load, in the sanitizer and ThreadSanitizer builds.
 
@@ -21,6 +21,7 @@
 #include <QLocalSocket>
 #include <QMediaDevices>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -80,32 +82,38 @@ QString firstError(const QSignalSpy &errors)
     return errors.isEmpty() ? QString() : errors.first().first().toString();
 }
 
-// Counts the media device's warnings with a text, from its making on, and passes every
-// message on to the test's own handler.
+// Counts the media device's warnings, and those of them that are the whole of a pattern,
+// from its making on, and passes every message on to the test's own handler.
 class MediaWarnings
 {
 public:
-    explicit MediaWarnings(const QString &text)
+    explicit MediaWarnings(const QString &pattern)
     {
-        s_text = text;
+        s_pattern = QRegularExpression(QRegularExpression::anchoredPattern(pattern));
         s_count = 0;
+        s_all = 0;
         s_previous = qInstallMessageHandler(&MediaWarnings::handle);
     }
     ~MediaWarnings() { qInstallMessageHandler(s_previous); }
     Q_DISABLE_COPY(MediaWarnings)
 
     int count() const { return s_count.load(); }
+    int all() const { return s_all.load(); }
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
-        if (type == QtWarningMsg && qstrcmp(context.category, "nihonshib.media") == 0 && message == s_text)
-            ++s_count;
+        if (type == QtWarningMsg && qstrcmp(context.category, "nihonshib.media") == 0) {
+            ++s_all;
+            if (s_pattern.match(message).hasMatch())
+                ++s_count;
+        }
         s_previous(type, context, message);
     }
 
-    static inline QString s_text;
+    static inline QRegularExpression s_pattern;
     static inline std::atomic<int> s_count{0};
+    static inline std::atomic<int> s_all{0};
     static inline QtMessageHandler s_previous = nullptr;
 };
 
@@ -140,6 +148,8 @@ public:
     Q_ENUM(Interruption)
     enum class Ending { AudioThreadBusy, AskingSilentServer, AudioThreadHeldInLibrary };
     Q_ENUM(Ending)
+    enum class ServerFault { KilledBeforePlay, HeldAsItStarts, KilledMidSound, StoppedMidSound };
+    Q_ENUM(ServerFault)
 
 private slots:
     void initTestCase();
@@ -149,6 +159,8 @@ private slots:
     void interruptedWhilePlaying();
     void playsToTheEnd();
     void outputRemovedWhilePlaying();
+    void serverFails_data();
+    void serverFails();
     void programEnds_data();
     void programEnds();
 
@@ -171,6 +183,7 @@ private:
     QString m_blip;     // shorter than the output's buffer: it runs dry as it starts
     QString m_short;
     QString m_long;
+    QString m_second;
     // Takes every connection and never answers, as a wedged sound server does.
     QLocalServer m_silentServer;
     std::vector<std::unique_ptr<QLocalSocket>> m_silentConnections;
@@ -182,9 +195,11 @@ void tst_MediaStress::initTestCase()
     m_blip = m_files.filePath(QStringLiteral("blip.wav"));
     m_short = m_files.filePath(QStringLiteral("short.wav"));
     m_long = m_files.filePath(QStringLiteral("long.wav"));
+    m_second = m_files.filePath(QStringLiteral("second.wav"));
     QVERIFY(writeFile(m_blip, toneWave(WaveShape(), 20)));
     QVERIFY(writeFile(m_short, toneWave(WaveShape{tagPcm, 16, 2, 48000}, 60)));
     QVERIFY(writeFile(m_long, toneWave(WaveShape(), 10000)));
+    QVERIFY(writeFile(m_second, toneWave(WaveShape(), 1000)));
 
     if (inTestChild())
         return;
@@ -288,13 +303,12 @@ void tst_MediaStress::outputRemovedWhilePlaying()
     opened.control.setCommand(QStringLiteral("Play"));
     QVERIFY2(opened.started.wait(10000), qPrintable(firstError(opened.errors)));
     opened.started.clear();
-    const QString stopped = QStringLiteral("再生中に出力装置が止まりました");
-    const MediaWarnings warnings(stopped);
+    const MediaWarnings warnings(QStringLiteral("音は鳴り始めましたが、\\d+\\.\\d 秒で途切れました: 出力装置が止まりました"));
     QVERIFY(pactl({QStringLiteral("unload-module"), sinkModule.at(0)}));
-    // The sound ends with the output, reported as failed.
+    // The sound ends with the output, reported as cut off.
     QTRY_VERIFY_WITH_TIMEOUT(!opened.control.isPlaying(), 5000);
     QCOMPARE(opened.errors.count(), 1);
-    QCOMPARE(firstError(opened.errors), stopped);
+    QCOMPARE(warnings.count(), 1);
     QVERIFY(opened.finished.isEmpty());
 
     reload.dismiss();
@@ -312,6 +326,65 @@ void tst_MediaStress::outputRemovedWhilePlaying()
         10000);
     QVERIFY2(playedAgain, qPrintable(firstError(opened.errors)));
     QCOMPARE(warnings.count(), 1);
+}
+
+void tst_MediaStress::serverFails_data()
+{
+    QTest::addColumn<ServerFault>("fault");
+    QTest::addColumn<QString>("logged");   // the one line the device logs, as a pattern
+
+    // Repeated passes kill the server once each, by turns; the other rows wait out deadlines.
+    if (!m_repeated || m_pass % 2 == 0)
+        QTest::newRow("killed before Play")
+            << ServerFault::KilledBeforePlay << QStringLiteral("音声サーバーが動いていないため、音を鳴らしませんでした");
+    if (!m_repeated || m_pass % 2 == 1)
+        QTest::newRow("killed mid-sound") << ServerFault::KilledMidSound
+                                          << QStringLiteral("音は鳴り始めましたが、0\\.\\d 秒で途切れました: 音声サーバーとの接続が切れました");
+    if (m_repeated)
+        return;
+    // It answered the device's question, then never the output's.
+    QTest::newRow("stops answering as the sound starts")
+        << ServerFault::HeldAsItStarts << QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした");
+    QTest::newRow("stopped mid-sound")
+        << ServerFault::StoppedMidSound
+        << QStringLiteral("音は鳴り始めましたが、音声サーバーが応答しなくなりました（1\\.0 秒の音が 6\\.0 秒たっても鳴り終わりません）");
+}
+
+// The sound server killed or stopped (SIGSTOP) before or while the time-up sound plays,
+// on a server of the test's own, from a child process: one line says what happened, by
+// the window's own deadline if the audio thread is held up.
+void tst_MediaStress::serverFails()
+{
+    QFETCH(ServerFault, fault);
+    QFETCH(QString, logged);
+    if (!inTestChild()) {
+        sound::Server server(sound::Server::Kind::Own);
+        QVERIFY(server.start().isEmpty());
+        QProcessEnvironment own;
+        own.insert(QStringLiteral("PULSE_SERVER"), server.address());
+        own.insert(QStringLiteral("NIHONSHIB_TEST_SERVER_PID"), QString::number(server.pid()));
+        const QString failure = failureOfChild(QCoreApplication::applicationFilePath(),
+                                               QStringLiteral("serverFails:%1").arg(QTest::currentDataTag()), own);
+        ::kill(pid_t(server.pid()), SIGCONT);   // so that it can be stopped for good
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        return;
+    }
+    const auto server = pid_t(qEnvironmentVariableIntValue("NIHONSHIB_TEST_SERVER_PID"));
+    OpenedSound opened(m_second);
+    QVERIFY(opened.waitUntilRead());
+    const MediaWarnings warnings(logged);
+    if (fault == ServerFault::KilledBeforePlay)
+        QCOMPARE(::kill(server, SIGKILL), 0);
+    holdConnectingOutputs.store(fault == ServerFault::HeldAsItStarts);
+    opened.control.setCommand(QStringLiteral("Play"));
+    if (fault == ServerFault::KilledMidSound || fault == ServerFault::StoppedMidSound) {
+        QVERIFY2(opened.started.wait(10000), qPrintable(firstError(opened.errors)));
+        QCOMPARE(::kill(server, fault == ServerFault::KilledMidSound ? SIGKILL : SIGSTOP), 0);
+    }
+    QVERIFY(QTest::qWaitFor([&opened] { return !opened.control.isPlaying(); },
+                            MediaControl::startWithinMs + 2 * MediaControl::answerMarginMs));
+    QCOMPARE(opened.errors.count(), 1);
+    QVERIFY2(warnings.count() == 1 && warnings.all() == 1, qPrintable(firstError(opened.errors)));
 }
 
 void tst_MediaStress::programEnds_data()

@@ -24,7 +24,8 @@
 # One iteration is one pass of tst_mediastress: a device deleted right after Play, one
 # deleted as its sound starts (already draining), Prev as it starts, Play again as it
 # starts, a sound played to its end, the output removed while a sound plays and the next
-# sound played, and one child process that ends with the audio thread, by turns, busy
+# sound played, a server of its own killed before or while a sound plays (by turns), and
+# one child process that ends with the audio thread, by turns, busy
 # closing outputs, asking a sound server that never answers, or held inside the audio
 # library with its lock. The tests hear a private sound server (tests/audio/pulse-server.sh) started here.
 #

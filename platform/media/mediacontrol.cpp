@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
 
 bool MediaControl::FileIdentity::operator==(const FileIdentity &other) const
 {
@@ -20,7 +21,10 @@ bool MediaControl::FileIdentity::operator==(const FileIdentity &other) const
 MediaControl::MediaControl(QWidget *parent)
     : QWidget(parent)
     , m_nextReadTimer(new QTimer(this))
+    , m_answerTimer(new QTimer(this))
 {
+    m_answerTimer->setSingleShot(true);
+    connect(m_answerTimer, &QTimer::timeout, this, &MediaControl::onNoAnswer);
     m_nextReadTimer->setSingleShot(true);
     // Never early: a coarse timer may fire a little before its time.
     m_nextReadTimer->setTimerType(Qt::PreciseTimer);
@@ -191,6 +195,7 @@ void MediaControl::rewind()
     if (!m_playing)
         return;
     m_playing = false;
+    m_answerTimer->stop();
     ++m_playGeneration;
     if (SoundOutput *target = m_player)
         QMetaObject::invokeMethod(target, [target] { target->stop(); }, Qt::QueuedConnection);
@@ -209,6 +214,7 @@ void MediaControl::play()
         return;
 
     m_playing = true;
+    m_answerTimer->stop();
     const QDeadlineTimer startBy(startWithinMs);
     if (isReading()) {
         // The file changed or has not been read yet: play what the read brings.
@@ -252,6 +258,9 @@ void MediaControl::startPlaying(QDeadlineTimer startBy)
     QMetaObject::invokeMethod(
         target, [target, generation, sound, startBy] { target->play(generation, sound, startBy); },
         Qt::QueuedConnection);
+    m_playStarted = false;
+    m_playingDurationMs = sound.durationMs();
+    m_answerTimer->start(int(std::max<qint64>(startBy.remainingTime(), 0)) + answerMarginMs);
 }
 
 SoundOutput *MediaControl::player()
@@ -269,8 +278,11 @@ SoundOutput *MediaControl::player()
 
 void MediaControl::onStarted(quint64 generation)
 {
-    if (generation == m_playGeneration && m_playing)
-        emit playStarted();
+    if (generation != m_playGeneration || !m_playing)
+        return;
+    m_playStarted = true;
+    m_answerTimer->start(int(std::min<qint64>(m_playingDurationMs, INT_MAX - answerMarginMs)) + answerMarginMs);
+    emit playStarted();
 }
 
 void MediaControl::onFinished(quint64 generation)
@@ -278,6 +290,7 @@ void MediaControl::onFinished(quint64 generation)
     if (generation != m_playGeneration || !m_playing)
         return;
     m_playing = false;
+    m_answerTimer->stop();
     m_atEnd = m_playingSoundGeneration == m_soundGeneration;
     emit playFinished();
 }
@@ -287,7 +300,28 @@ void MediaControl::onFailed(quint64 generation, const QString &message)
     if (generation != m_playGeneration || !m_playing)
         return;
     m_playing = false;
+    m_answerTimer->stop();
     report(message);
+}
+
+// No word from the audio thread, which may be held inside the audio library by a server
+// that stopped answering: the sound is given up, and whatever the output says later about
+// it is not heard. Stopping it lets a server that comes back stop playing it.
+void MediaControl::onNoAnswer()
+{
+    if (!m_playing)
+        return;
+    m_playing = false;
+    ++m_playGeneration;
+    if (SoundOutput *target = m_player)
+        QMetaObject::invokeMethod(target, [target] { target->stop(); }, Qt::QueuedConnection);
+    if (!m_playStarted) {
+        report(QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
+        return;
+    }
+    const auto seconds = [](qint64 ms) { return QString::number(double(ms) / 1000.0, 'f', 1); };
+    report(QStringLiteral("音は鳴り始めましたが、音声サーバーが応答しなくなりました（%1 秒の音が %2 秒たっても鳴り終わりません）")
+               .arg(seconds(m_playingDurationMs), seconds(m_playingDurationMs + answerMarginMs)));
 }
 
 // Why the file is not open, kept for Play: told again then, and so logged once only.

@@ -30,7 +30,10 @@ class SoundOutput;
 // returns at once: the sound is played by the module's output in the audio thread,
 // so a sound server that is slow or never answers cannot hold up the window; a sound
 // that cannot start within startWithinMs is skipped. Play while playing starts again
-// from the beginning. No file is ever written.
+// from the beginning. The window keeps its own watch, which no thread can hold up: a
+// sound that has not started answerMarginMs after startWithinMs, or has not finished
+// answerMarginMs after its own length, is given up, the sound server taken to have
+// stopped answering. No file is ever written.
 class MediaControl : public QWidget
 {
     Q_OBJECT
@@ -57,6 +60,9 @@ public:
 
     static constexpr int startWithinMs = 5000;
     static constexpr int readIntervalMs = 1000;
+    // Past the time a sound is due to start or to end, how long the window waits for a
+    // word from the audio thread: the output's buffer and a busy machine take a while.
+    static constexpr int answerMarginMs = 5000;
 
 signals:
     void opened();
@@ -88,6 +94,7 @@ private:
     void onStarted(quint64 generation);
     void onFinished(quint64 generation);
     void onFailed(quint64 generation, const QString &message);
+    void onNoAnswer();
     void refuseOpen(const QString &message);
     void reportNotOpen();
     void report(const QString &message);
@@ -124,6 +131,10 @@ private:
     // Bumped at each Play and Prev, so reports about an earlier playback are ignored.
     quint64 m_playGeneration = 0;
     bool m_playing = false;
+    // Runs while a sound is due to start or to end; the length of the one playing.
+    QTimer *m_answerTimer = nullptr;
+    qint64 m_playingDurationMs = 0;
+    bool m_playStarted = false;
 
     // The last failure logged, so that one sent every tick is logged once.
     QString m_lastReported;

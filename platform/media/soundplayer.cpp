@@ -24,6 +24,9 @@ constexpr int stopWaitMs = 1500;
 constexpr int stopGiveUpMs = 10000;
 // How often a playing output is checked for a stream the sound server has ended.
 constexpr int outputCheckMs = 200;
+// How long a stopped output waits for the sound server to take a new client, to tell
+// the server gone from the output alone; a server that is there answers at once.
+constexpr int serverCheckMs = 1000;
 
 QThread *sharedAudioThread = nullptr;
 std::atomic<bool> audioThreadGivenUp{false};
@@ -174,7 +177,13 @@ void SoundPlayer::start(const DecodedSound &sound, QDeadlineTimer startBy)
         emit failed(m_generation, QStringLiteral("サンプリング周波数 %1 Hz の音声は鳴らせません").arg(sound.sampleRate));
         return;
     }
-    if (!soundServerAnswers(startBy)) {
+    switch (askSoundServer(startBy)) {
+    case SoundServerAnswer::Answers:
+        break;
+    case SoundServerAnswer::NotThere:
+        emit failed(m_generation, QStringLiteral("音声サーバーが動いていないため、音を鳴らしませんでした"));
+        return;
+    case SoundServerAnswer::Silent:
         emit failed(m_generation, QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
         return;
     }
@@ -230,6 +239,7 @@ void SoundPlayer::onSinkState(quint64 generation, QAudio::State state)
         m_drainTimer->stop();
         if (!m_startAnnounced) {
             m_startAnnounced = true;
+            m_sinceStart.start();
             emit started(m_generation);
         }
         break;
@@ -240,10 +250,8 @@ void SoundPlayer::onSinkState(quint64 generation, QAudio::State state)
         break;
     }
     case QAudio::StoppedState:
-        if (m_sink->error() != QAudio::NoError) {
-            release();
-            emit failed(m_generation, QStringLiteral("再生中に出力装置が止まりました"));
-        }
+        if (m_sink->error() != QAudio::NoError)
+            outputStopped();
         break;
     case QAudio::SuspendedState:
         break;
@@ -265,8 +273,26 @@ void SoundPlayer::checkOutput()
     }
     if (bytesFree >= 0)
         return;
+    outputStopped();
+}
+
+void SoundPlayer::outputStopped()
+{
+    const bool started = m_startAnnounced;
+    const qint64 playedMs = started ? m_sinceStart.elapsed() : 0;
     release();
-    emit failed(m_generation, QStringLiteral("再生中に出力装置が止まりました"));
+    // The output alone (its device removed) or the whole server (killed, or gone with the
+    // session): a server that went away refuses a new client at once.
+    const SoundServerAnswer server = askSoundServer(QDeadlineTimer(serverCheckMs));
+    const QString cause = server == SoundServerAnswer::NotThere ? QStringLiteral("音声サーバーとの接続が切れました")
+                          : server == SoundServerAnswer::Silent ? QStringLiteral("音声サーバーが応答しなくなりました")
+                                                                : QStringLiteral("出力装置が止まりました");
+    if (!started) {
+        emit failed(m_generation, QStringLiteral("%1。音は鳴りませんでした").arg(cause));
+        return;
+    }
+    emit failed(m_generation, QStringLiteral("音は鳴り始めましたが、%1 秒で途切れました: %2")
+                                  .arg(QString::number(double(playedMs) / 1000.0, 'f', 1), cause));
 }
 
 void SoundPlayer::finish()

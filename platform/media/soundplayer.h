@@ -4,6 +4,7 @@
 
 #include <QAudio>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 
 class QAudioSink;
 class QThread;
@@ -34,12 +35,15 @@ private:
     void start(const DecodedSound &sound, QDeadlineTimer startBy);
     void onSinkState(quint64 generation, QAudio::State state);
     void checkOutput();
+    // The sink stopped under the sound: reports why, and whether the sound had started.
+    void outputStopped();
     void finish();
     void release();
 
     QAudioSink *m_sink = nullptr;
     quint64 m_generation = 0;
     bool m_startAnnounced = false;
+    QElapsedTimer m_sinceStart;
     // The sink reports idle once it has handed the last bytes to the server, which still
     // has its buffer to play; this waits that out before the device is closed.
     QTimer *m_drainTimer = nullptr;
