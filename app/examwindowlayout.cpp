@@ -137,13 +137,13 @@ void ExamWindow::buildBooklet(QWidget *client)
     m_bookletView->loadRtfFile(booklet);
 
     const int figurePage = m_bookletTabs->addPage(QStringLiteral("図１"));
-    // The figure's tab is not shown at first: its picture is read when it is.
-    m_figure = new ScreenPictureLabel(QStringLiteral(":/pictures/figure1.bmp"), QStringLiteral(":/pictures/figure1@2x.jpg"),
-                                      m_bookletTabs->page(figurePage));
+    m_figure = new QLabel(m_bookletTabs->page(figurePage));
     m_figure->setObjectName(QStringLiteral("Picture1"));
     m_figure->setGeometry(twips(1200, 480, 7335, 5175));
     m_figure->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_figure->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_figure->setPixmap(
+        screenPicture(QStringLiteral(":/pictures/figure1.bmp"), QStringLiteral(":/pictures/figure1@2x.jpg")));
     m_figure->setAccessibleName(QStringLiteral("図１"));
     m_figure->setAccessibleDescription(figureDescription());
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLabel>
 #include <QPixmap>
 #include <QString>
 
@@ -9,18 +8,3 @@
 // edges and text stay sharp rather than enlarged; at 100 % the plain one, which the
 // build decodes ahead (resources/CMakeLists.txt).
 QPixmap screenPicture(const QString &plain, const QString &doubled);
-
-// A label that shows screenPicture(plain, doubled), read when the label is first
-// shown: a picture on a page not shown at first costs the start nothing.
-class ScreenPictureLabel : public QLabel
-{
-public:
-    ScreenPictureLabel(const QString &plain, const QString &doubled, QWidget *parent);
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
-    QString m_plain;
-    QString m_doubled;
-};
