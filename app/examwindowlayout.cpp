@@ -134,7 +134,9 @@ void ExamWindow::buildBooklet(QWidget *client)
     // the start, the document is laid out once, at its final width.
     m_bookletView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     const QString booklet = QStringLiteral(":/documents/booklet.rtf");
-    m_bookletView->loadRtfFile(booklet);
+    // Its first screen is shown before the rest is read (examreview.cpp reads it all
+    // before it looks for the sections' headings).
+    m_bookletView->loadRtfFile(booklet, RichTextView::Pace::FirstScreenFirst);
 
     const int figurePage = m_bookletTabs->addPage(QStringLiteral("図１"));
     m_figure = new QLabel(m_bookletTabs->page(figurePage));

@@ -566,20 +566,25 @@ void TestRichTextView::zoomScalesEveryLengthAndCtrl0RestoresIt()
 void TestRichTextView::laysOutWhatWasLoadedBeforeShowing_data()
 {
     QTest::addColumn<QKeySequence>("key");
-    QTest::newRow("idle") << QKeySequence();
-    QTest::newRow("Ctrl+End at once") << QKeySequence(Qt::CTRL | Qt::Key_End);
-    QTest::newRow("Page Down at once") << QKeySequence(Qt::Key_PageDown);
+    QTest::addColumn<bool>("firstScreenFirst");   // the rest read after the first frame
+    for (const bool firstScreenFirst : {false, true}) {
+        const char *pace = firstScreenFirst ? ", read first screen first" : "";
+        QTest::addRow("idle%s", pace) << QKeySequence() << firstScreenFirst;
+        QTest::addRow("Ctrl+End at once%s", pace) << QKeySequence(Qt::CTRL | Qt::Key_End) << firstScreenFirst;
+        QTest::addRow("Page Down at once%s", pace) << QKeySequence(Qt::Key_PageDown) << firstScreenFirst;
+    }
 }
 
 void TestRichTextView::laysOutWhatWasLoadedBeforeShowing()
 {
     QFETCH(QKeySequence, key);
+    QFETCH(bool, firstScreenFirst);
     const QByteArray rtf = numberedParagraphs(300);
     RichTextView shownFirst;
     QVERIFY(showWith(shownFirst, rtf));
     RichTextView loadedFirst;
     loadedFirst.resize(shownFirst.size());
-    QVERIFY(loadedFirst.loadRtf(rtf).ok());
+    QVERIFY(loadedFirst.loadRtf(rtf, firstScreenFirst ? RichTextView::Pace::FirstScreenFirst : RichTextView::Pace::Whole).ok());
     loadedFirst.show();
     if (!key.isEmpty()) {
         QTest::keySequence(&loadedFirst, key);
@@ -593,6 +598,7 @@ void TestRichTextView::laysOutWhatWasLoadedBeforeShowing()
     QTRY_COMPARE(layout->documentSize(), whole);
     QTRY_COMPARE(loadedFirst.verticalScrollBar()->maximum(), shownFirst.verticalScrollBar()->maximum());
     QVERIFY(!layout->blockBoundingRect(loadedFirst.document()->lastBlock()).isEmpty());
+    QCOMPARE(rtf::plainText(loadedFirst.document()), rtf::plainText(shownFirst.document()));
 }
 
 void TestRichTextView::scrollsToTopAfterLoading_data()
