@@ -35,11 +35,6 @@ void ExamWindow::buildReviewMenuItem()
 
 void ExamWindow::watchRunForReview()
 {
-    const QTextDocument *booklet = m_bookletView->document();
-    for (QTextBlock block = booklet->begin(); block.isValid(); block = block.next()) {
-        if (const int section = sectionOfHeading(block.text()))
-            m_sectionHeadingBlocks[size_t(section - 1)] = block.blockNumber();
-    }
     connect(m_bookletTabs, &TabControl::currentChanged, this, &ExamWindow::noteSectionInSight);
     connect(m_answerTabs, &TabControl::currentChanged, this, &ExamWindow::noteSectionInSight);
     connect(m_bookletView->verticalScrollBar(), &QScrollBar::valueChanged, this, &ExamWindow::noteSectionInSight);
@@ -52,6 +47,21 @@ void ExamWindow::watchRunForReview()
     }
 }
 
+// The paragraph of each section's heading, looked for once the whole booklet is read.
+const std::array<int, sectionCount> &ExamWindow::sectionHeadingBlocks() const
+{
+    if (!m_sectionHeadingsFound) {
+        m_bookletView->readWholeDocument();
+        const QTextDocument *booklet = m_bookletView->document();
+        for (QTextBlock block = booklet->begin(); block.isValid(); block = block.next()) {
+            if (const int section = sectionOfHeading(block.text()))
+                m_sectionHeadingBlocks[size_t(section - 1)] = block.blockNumber();
+        }
+        m_sectionHeadingsFound = true;
+    }
+    return m_sectionHeadingBlocks;
+}
+
 // With the figure shown, the section of the answer page; with the booklet shown, the
 // section whose text fills most of its view.
 int ExamWindow::sectionInSight() const
@@ -62,7 +72,7 @@ int ExamWindow::sectionInSight() const
     const QTextDocument *booklet = m_bookletView->document();
     std::array<qreal, sectionCount> tops{};
     for (int section = 1; section <= sectionCount; ++section) {
-        const QTextBlock heading = booklet->findBlockByNumber(m_sectionHeadingBlocks[size_t(section - 1)]);
+        const QTextBlock heading = booklet->findBlockByNumber(sectionHeadingBlocks()[size_t(section - 1)]);
         tops[size_t(section - 1)] = booklet->documentLayout()->blockBoundingRect(heading).top();
     }
     const int top = m_bookletView->verticalScrollBar()->value();
@@ -78,6 +88,7 @@ void ExamWindow::noteSectionInSight()
 void ExamWindow::onReviewTriggered()
 {
     if (!m_reviewWindow) {
+        m_bookletView->readWholeDocument();
         m_reviewWindow = new ReviewWindow(m_bookletView->document()->toPlainText());
         m_reviewWindow->placeBeside(this, m_answerTabs->mapToGlobal(QPoint(0, 0)).y());
         m_reviewWindow->showMarking(m_lastMarking, m_runTiming);

@@ -2,6 +2,7 @@
 
 #include "appicon.h"
 #include "clock.h"
+#include "examfont.h"
 #include "focusmarkstyle.h"
 #include "fontmap.h"
 #include "helpwindow.h"
@@ -71,7 +72,7 @@ ExamWindow::ExamWindow(Clock *clock, QWidget *parent)
     setObjectName(QStringLiteral("frm日本史B"));
     setWindowTitle(QStringLiteral("問題 （日本史B）"));
     setWindowIcon(applicationIcon());
-    setFont(gothicFont(9, false));
+    setFont(examFont(9, false));
 
     buildMenu();
     auto *client = new PictureBackground(

@@ -85,6 +85,7 @@ private:
     void buildReviewMenuItem();
     void watchRunForReview();
     int sectionInSight() const;
+    const std::array<int, sectionCount> &sectionHeadingBlocks() const;
     void noteSectionInSight();
     void beginRun();
     void keepMarking(const Marking &marking);
@@ -146,5 +147,6 @@ private:
     std::optional<Marking> m_lastMarking;
     // Where the minutes of the run go; block numbers of the booklet's section headings.
     RunTiming m_runTiming;
-    std::array<int, sectionCount> m_sectionHeadingBlocks{};
+    mutable std::array<int, sectionCount> m_sectionHeadingBlocks{};   // found on first use
+    mutable bool m_sectionHeadingsFound = false;
 };

@@ -4,6 +4,7 @@
 
 #include "answerframe.h"
 #include "commandbutton.h"
+#include "examfont.h"
 #include "mediacontrol.h"
 #include "runtimeerror.h"
 #include "richtextview.h"
@@ -28,7 +29,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     auto *button = new CommandButton(caption, parent);
     button->setObjectName(QString::fromUtf8(name));
     button->setGeometry(geometry);
-    button->setFont(gothicFont(9, true));
+    button->setFont(examFont(9, true));
     return button;
 }
 
@@ -82,22 +83,22 @@ void ExamWindow::buildRunStrip(QWidget *client)
 
     // The remaining time stands in the blank middle of "あと　 　　分".
     m_remainingTimeFrame = makeLabel(client, QStringLiteral("Label1"), QStringLiteral("あと　 　　分"), twips(240, 1800, 1695, 375),
-                         gothicFont(12, true), Qt::AlignRight, pink);
+                         examFont(12, true), Qt::AlignRight, pink);
     m_remainingTimeLabel = makeLabel(client, QStringLiteral("lbl秒"), QString(), twips(840, 1800, 735, 375),
-                        gothicFont(14.25, true), Qt::AlignHCenter, pink);
+                        examFont(14.25, true), Qt::AlignHCenter, pink);
     showRemainingTime(std::nullopt);
 
     m_scoreButton = makeButton(client, "cmd得点", QStringLiteral("得　点"), twips(480, 3120, 1215, 495));
     connect(m_scoreButton, &QPushButton::clicked, this, guarded([this] { onScoreClicked(); }));
 
     m_averageLabel = makeLabel(client, QStringLiteral("Label4"), QStringLiteral("（平均 61,74 点）"), twips(240, 3840, 1935, 255),
-                         gothicFont(9, true), Qt::AlignLeft);
+                         examFont(9, true), Qt::AlignLeft);
 
     // The score stands to the left of the right-aligned "点".
     m_pointsUnitLabel = makeLabel(client, QStringLiteral("Label2"), QStringLiteral("点"), twips(480, 4320, 1215, 375),
-                         gothicFont(14.25, true), Qt::AlignRight, pink);
+                         examFont(14.25, true), Qt::AlignRight, pink);
     m_scoreLabel = makeLabel(client, QStringLiteral("lbl得点"), QString(), twips(720, 4320, 540, 285),
-                          gothicFont(14.25, true), Qt::AlignLeft, pink);
+                          examFont(14.25, true), Qt::AlignLeft, pink);
     showScore(std::nullopt);
 
     m_passRateButton = makeButton(client, "cmd合格率", QStringLiteral("合格率"), twips(480, 5760, 1215, 495));
@@ -133,7 +134,9 @@ void ExamWindow::buildBooklet(QWidget *client)
     // the start, the document is laid out once, at its final width.
     m_bookletView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     const QString booklet = QStringLiteral(":/documents/booklet.rtf");
-    m_bookletView->loadRtfFile(booklet);
+    // Its first screen is shown before the rest is read (examreview.cpp reads it all
+    // before it looks for the sections' headings).
+    m_bookletView->loadRtfFile(booklet, RichTextView::Pace::FirstScreenFirst);
 
     const int figurePage = m_bookletTabs->addPage(QStringLiteral("図１"));
     m_figure = new QLabel(m_bookletTabs->page(figurePage));

@@ -11,8 +11,43 @@
 #include "runtimefolder.h"
 #include "startupchecks.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFile>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextEdit>
+
+namespace {
+
+// For bench-startup-screen: the booklet area of the first frame (booklet.png; the
+// whole window in window.png, to compare two builds), and the
+// paragraphs it shows, in their own faces and sizes (first-screen.html, after a line
+// with the document's default tab stop), so the floor draws the same first screen.
+void grabBooklet(RichTextView *booklet, const QString &folder)
+{
+    QDir().mkpath(folder);
+    booklet->viewport()->grab().save(folder + QStringLiteral("/booklet.png"));
+    booklet->window()->grab().save(folder + QStringLiteral("/window.png"));
+    QTextDocument *document = booklet->document();
+    QTextBlock last = document->begin();
+    for (QTextBlock block = last; block.isValid(); block = block.next()) {
+        if (!block.isVisible() || document->documentLayout()->blockBoundingRect(block).top() >= booklet->viewport()->height())
+            break;
+        last = block;
+    }
+    QTextCursor shown(document);
+    shown.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+    QFile file(folder + QStringLiteral("/first-screen.html"));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QByteArray::number(document->defaultTextOption().tabStopDistance()) + '\n');
+        file.write(shown.selection().toHtml().toUtf8());
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -35,6 +70,8 @@ int main(int argc, char *argv[])
         // With --whole-layout the rest of the booklet is laid out before the report,
         // as the scroll bar needs it, to show what that costs beyond the first frame.
         QString extra;
+        if (const qsizetype at = QApplication::arguments().indexOf(QStringLiteral("--grab-booklet")); at > 0)
+            grabBooklet(booklet, QApplication::arguments().value(at + 1, QStringLiteral(".")));
         if (wholeLayout) {
             const qint64 beforeNs = bench::monotonicNs();
             booklet->layOutWholeDocument();

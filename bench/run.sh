@@ -22,7 +22,7 @@ while [ $# -gt 0 ]; do
 done
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIHONSHIB_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 --target bench-startup bench-startup-empty bench-zoom bench-rtf bench-countdown bench-score bench-verdict rtf-to-text nihonshib >/dev/null
+cmake --build "$build" -j2 --target bench-startup bench-startup-empty bench-startup-screen bench-zoom bench-rtf bench-countdown bench-score bench-verdict rtf-to-text nihonshib >/dev/null
 
 echo "# Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 echo "# Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -116,6 +116,7 @@ private slots:
     void keepsDocumentFonts();
     void loadsFiles_data();
     void loadsFiles();
+    void logsFaultsOfTheRestOnceRead();
     void substitutesJapaneseFontNames_data();
     void substitutesJapaneseFontNames();
 };
@@ -566,21 +567,36 @@ void TestRichTextView::zoomScalesEveryLengthAndCtrl0RestoresIt()
 void TestRichTextView::laysOutWhatWasLoadedBeforeShowing_data()
 {
     QTest::addColumn<QKeySequence>("key");
-    QTest::newRow("idle") << QKeySequence();
-    QTest::newRow("Ctrl+End at once") << QKeySequence(Qt::CTRL | Qt::Key_End);
-    QTest::newRow("Page Down at once") << QKeySequence(Qt::Key_PageDown);
+    QTest::addColumn<bool>("firstScreenFirst");   // the rest read after the first frame
+    QTest::addColumn<int>("height");
+    for (const bool firstScreenFirst : {false, true}) {
+        const char *pace = firstScreenFirst ? ", read first screen first" : "";
+        QTest::addRow("idle%s", pace) << QKeySequence() << firstScreenFirst << 200;
+        QTest::addRow("Ctrl+End at once%s", pace) << QKeySequence(Qt::CTRL | Qt::Key_End) << firstScreenFirst << 200;
+        QTest::addRow("Page Down at once%s", pace) << QKeySequence(Qt::Key_PageDown) << firstScreenFirst << 200;
+    }
+    // Taller than the first part read: more is read before the first frame.
+    QTest::newRow("tall, read first screen first") << QKeySequence() << true << 1400;
 }
 
 void TestRichTextView::laysOutWhatWasLoadedBeforeShowing()
 {
     QFETCH(QKeySequence, key);
+    QFETCH(bool, firstScreenFirst);
+    QFETCH(int, height);
     const QByteArray rtf = numberedParagraphs(300);
     RichTextView shownFirst;
-    QVERIFY(showWith(shownFirst, rtf));
+    QVERIFY(showWith(shownFirst, rtf, QSize(300, height)));
     RichTextView loadedFirst;
     loadedFirst.resize(shownFirst.size());
-    QVERIFY(loadedFirst.loadRtf(rtf).ok());
+    QVERIFY(loadedFirst.loadRtf(rtf, firstScreenFirst ? RichTextView::Pace::FirstScreenFirst : RichTextView::Pace::Whole).ok());
     loadedFirst.show();
+    if (key.isEmpty() && firstScreenFirst) {
+        // The first frame shows the text the view holds, the whole of its first screen.
+        QVERIFY(QTest::qWaitForWindowExposed(&loadedFirst));
+        QCOMPARE(loadedFirst.cursorForPosition(QPoint(0, loadedFirst.viewport()->height() - 1)).block().text(),
+                 shownFirst.cursorForPosition(QPoint(0, shownFirst.viewport()->height() - 1)).block().text());
+    }
     if (!key.isEmpty()) {
         QTest::keySequence(&loadedFirst, key);
         QTest::keySequence(&shownFirst, key);
@@ -593,6 +609,7 @@ void TestRichTextView::laysOutWhatWasLoadedBeforeShowing()
     QTRY_COMPARE(layout->documentSize(), whole);
     QTRY_COMPARE(loadedFirst.verticalScrollBar()->maximum(), shownFirst.verticalScrollBar()->maximum());
     QVERIFY(!layout->blockBoundingRect(loadedFirst.document()->lastBlock()).isEmpty());
+    QCOMPARE(rtf::plainText(loadedFirst.document()), rtf::plainText(shownFirst.document()));
 }
 
 void TestRichTextView::scrollsToTopAfterLoading_data()
@@ -686,6 +703,24 @@ void TestRichTextView::loadsFiles()
         QVERIFY(!result.message.isEmpty());
     }
     QCOMPARE(view.document()->firstBlock().text(), firstLine);
+}
+
+// Read first screen first, a fault beyond the first part is logged once it is read.
+void TestRichTextView::logsFaultsOfTheRestOnceRead()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"cut.rtf"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(numberedParagraphs(300).chopped(1));
+    file.close();
+    const QRegularExpression mentionsPath(QRegularExpression::escape(path));
+    QTest::failOnWarning(mentionsPath);
+    RichTextView view;
+    QVERIFY(view.loadRtfFile(path, RichTextView::Pace::FirstScreenFirst).ok());
+    QTest::ignoreMessage(QtWarningMsg, mentionsPath);
+    view.readWholeDocument();
+    QVERIFY(rtf::plainText(view.document()).contains(u"第 300 問"_s));
 }
 
 void TestRichTextView::substitutesJapaneseFontNames_data()

@@ -48,6 +48,8 @@ private slots:
     void listsMarkedRuns();
     void matchesOtherPrograms_data();
     void matchesOtherPrograms();
+    void readsInPartsAsAtOnce_data();
+    void readsInPartsAsAtOnce();
 };
 
 void TestRtfReader::decodesText_data()
@@ -338,6 +340,36 @@ void TestRtfReader::matchesOtherPrograms()
     QVERIFY2(result.ok(), qPrintable(result.message));
     QCOMPARE(rtf::plainText(&document), normalisedText(QString::fromUtf8(text)));
     QCOMPARE(rtf::markedRuns(&document), runs);
+}
+
+void TestRtfReader::readsInPartsAsAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::newRow("paragraphs in nested groups") << japaneseDocument(
+        R"({\cf2 red\par {\ul both\par}}\tx720 a\tab b\par\'90\'d4\line c\par {\b bold} end)");
+    QTest::newRow("a brace missing") << QByteArray(R"({\rtf1\ansi a\par {\b b\par c)");
+    QTest::newRow("a brace too many") << QByteArray(R"({\rtf1\ansi a\par b\par}})");
+    QTest::newRow("not RTF") << QByteArray("a\\par b");
+}
+
+// One paragraph at a time, a document reads as it does at once, faults included.
+void TestRtfReader::readsInPartsAsAtOnce()
+{
+    QFETCH(QByteArray, rtf);
+    QTextDocument atOnce;
+    const rtf::ReadResult whole = rtf::read(rtf, &atOnce);
+    QTextDocument inParts;
+    rtf::PartialRead reading(rtf, &inParts);
+    int parts = 1;
+    while (!reading.readParagraphs(1))
+        ++parts;
+    QVERIFY(reading.isFinished());
+    QVERIFY(parts >= qMin(atOnce.blockCount(), 3));
+    QCOMPARE(reading.result().faults, whole.faults);
+    QCOMPARE(reading.result().isRtf, whole.isRtf);
+    QCOMPARE(rtf::plainText(&inParts), rtf::plainText(&atOnce));
+    QCOMPARE(rtf::markedRuns(&inParts), rtf::markedRuns(&atOnce));
+    QCOMPARE(inParts.defaultTextOption().tabStopDistance(), atOnce.defaultTextOption().tabStopDistance());
 }
 
 QTEST_MAIN(TestRtfReader)

@@ -133,7 +133,7 @@ QRect RichTextView::caretRect() const
 // the inner part of the focus frame over it.
 void RichTextView::paintEvent(QPaintEvent *event)
 {
-    if (m_firstHeldBack.isValid()) {
+    if (m_firstHeldBack.isValid() || m_pendingRead) {
         layOutHeldBackTo(verticalScrollBar()->value() + viewport()->height());
         QMetaObject::invokeMethod(this, &RichTextView::layOutWholeDocument, Qt::QueuedConnection);
     }

@@ -46,93 +46,9 @@ RichTextView::RichTextView(QWidget *parent)
     connect(&m_zoomPreparation, &QTimer::timeout, this, &RichTextView::continueZoom);
 }
 
-rtf::ReadResult RichTextView::loadRtf(const QByteArray &bytes)
-{
-    m_zoom.forget();
-    m_firstHeldBack = QTextBlock();
-    const rtf::ReadResult result = rtf::read(bytes, document());
-    // Not yet laid out: the viewer has never had a size since it was made.
-    m_loadedUnlaidOut = document()->pageSize().isNull();
-    if (m_zoomPercent != 100)
-        m_zoom.scale(document(), m_zoomPercent / 100.0);
-    QTextCursor start(document());
-    start.movePosition(QTextCursor::Start);
-    setTextCursor(start);
-    verticalScrollBar()->setValue(verticalScrollBar()->minimum());
-    return result;
-}
-
-rtf::ReadResult RichTextView::loadRtfFile(const QString &path)
-{
-    QFile file(path);
-    rtf::ReadResult result;
-    if (file.open(QIODevice::ReadOnly)) {
-        result = loadRtf(file.readAll());
-    } else {
-        m_zoom.forget();
-        document()->clear();
-        result.faults = {rtf::Fault::Unreadable};
-        result.message = QStringLiteral("%1 (%2: %3)")
-                             .arg(rtf::describe(rtf::Fault::Unreadable), path, file.errorString());
-    }
-    rtf::warnAboutFaults(path, result);
-    return result;
-}
-
-// Qt lays a new document out at least 2,000 pixels deep before it paints, several
-// screens of a long one, loading and shaping every glyph on the way. Hidden
-// paragraphs cost the layout nothing, so all but the first are hidden until the
-// first paint, and only as many shown as fill the view.
-void RichTextView::holdBackAllButFirstBlock()
-{
-    const QTextBlock second = document()->begin().next();
-    if (!second.isValid())
-        return;
-    for (QTextBlock block = second; block.isValid(); block = block.next())
-        block.setVisible(false);
-    m_firstHeldBack = second;
-}
-
-// Shows held-back paragraphs until the text reaches bottom, each round as many
-// as the text shown so far suggests will fill what is missing.
-void RichTextView::layOutHeldBackTo(qreal bottom)
-{
-    QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    while (m_firstHeldBack.isValid()) {
-        const qreal height = layout->documentSize().height();
-        if (height >= bottom)
-            return;
-        if (height <= 0) {
-            layOutWholeDocument();
-            return;
-        }
-        const int from = m_firstHeldBack.position();
-        const qreal wanted = from * (bottom - height) / height;
-        QTextBlock block = m_firstHeldBack;
-        do {
-            block.setVisible(true);
-            block = block.next();
-        } while (block.isValid() && block.position() - from < wanted);
-        m_firstHeldBack = block;
-        const int end = block.isValid() ? block.position() : document()->characterCount();
-        document()->markContentsDirty(from, end - from);
-    }
-}
-
-void RichTextView::layOutWholeDocument()
-{
-    if (!m_firstHeldBack.isValid())
-        return;
-    for (QTextBlock block = m_firstHeldBack; block.isValid(); block = block.next())
-        block.setVisible(true);
-    m_firstHeldBack = QTextBlock();
-    // The whole document anew at the same width: Qt lays out what the view shows
-    // and the rest in steps while idle, and the scroll bar's range settles.
-    document()->setPageSize(document()->pageSize());
-}
-
 void RichTextView::setZoomPercent(int percent)
 {
+    readWholeDocument();
     percent = qBound(smallestZoomPercent, percent, largestZoomPercent);
     if (percent == m_zoomPercent) {
         finishZoom();
@@ -263,6 +179,7 @@ void RichTextView::stepZoom(int steps)
 // Once idle, the zooms one step either way are prepared, so the next step is as quick.
 void RichTextView::zoomTo(int percent)
 {
+    readWholeDocument();
     percent = qBound(smallestZoomPercent, percent, largestZoomPercent);
     if (percent == m_zoomPercent)
         return;
@@ -346,7 +263,7 @@ void RichTextView::resizeEvent(QResizeEvent *event)
     if (!m_zoomScrolling)
         finishZoom();
     QTextEdit::resizeEvent(event);
-    if (m_firstHeldBack.isValid())
+    if (m_firstHeldBack.isValid() || m_pendingRead)
         layOutHeldBackTo(verticalScrollBar()->value() + viewport()->height());
 }
 

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 // The read-only, vertically scrolling viewer that shows one RTF document.
 // While focused it shows a steady caret (it never blinks, so a focused viewer
@@ -27,11 +28,21 @@ public:
 
     explicit RichTextView(QWidget *parent = nullptr);
 
+    // How much of a document is read before it is shown: all of it, or, for a viewer
+    // not yet shown at 100 %, what fills its first screen, the rest just after the
+    // first frame (readWholeDocument()).
+    enum class Pace { Whole, FirstScreenFirst };
+
     // Shows the document, scrolled to the top, at the current zoom.
-    rtf::ReadResult loadRtf(const QByteArray &bytes);
+    rtf::ReadResult loadRtf(const QByteArray &bytes, Pace pace = Pace::Whole);
     // Reads a file or a resource (":/documents/booklet.rtf") and shows it; a document
-    // that does not read cleanly is logged once under its path.
-    rtf::ReadResult loadRtfFile(const QString &path);
+    // that does not read cleanly is logged once under its path (read first screen
+    // first, once it is read to its end; the result then holds the first part's faults).
+    rtf::ReadResult loadRtfFile(const QString &path, Pace pace = Pace::Whole);
+
+    // A document loaded first screen first is read to its end just after the first
+    // frame; whatever needs its whole text before then calls this first.
+    void readWholeDocument();
 
     // A document loaded before the viewer is shown is laid out only as far as its
     // first screen until that screen is painted; the rest follows at once after the
@@ -85,6 +96,7 @@ private:
     QRect caretRect() const;
     void holdBackAllButFirstBlock();
     void layOutHeldBackTo(qreal bottom);
+    void readMoreHeldBack();
 
     DocumentZoom m_zoom;
     int m_zoomPercent = 100;
@@ -94,4 +106,6 @@ private:
     bool m_zoomScrolling = false;   // the view scrolls because a step scales the document
     bool m_loadedUnlaidOut = false;   // loaded before the viewer first had a size
     QTextBlock m_firstHeldBack;     // the first paragraph hidden until the first frame is out
+    std::unique_ptr<rtf::PartialRead> m_pendingRead;   // the rest of a document read first screen first
+    QString m_pendingName;          // its path, to log its faults by once it is read
 };

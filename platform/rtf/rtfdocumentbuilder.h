@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,14 @@ public:
     void reportFault(Fault fault) override;
     bool isLeadByte(uchar byte) const override;
     bool wantsMore() const override { return !m_writer.leftTextOut(); }
+    bool wantsPause() const override { return m_pauseAtParagraph >= 0 && m_writer.paragraphs() >= m_pauseAtParagraph; }
+
+    // Has the tokenizer pause once that many more paragraphs are written.
+    void pauseAfter(int paragraphs)
+    {
+        const int written = m_writer.paragraphs();
+        m_pauseAtParagraph = paragraphs > std::numeric_limits<int>::max() - written ? -1 : written + paragraphs;
+    }
 
     // After the tokenizer has run: writes what is still held and ends the last paragraph.
     void finish();
@@ -72,6 +81,7 @@ private:
     int m_fallbackToSkip = 0;
     int m_defaultFont = 0;
     int m_defaultTabTwips = defaultTabTwips;
+    int m_pauseAtParagraph = -1;
 };
 
 } // namespace rtf::detail

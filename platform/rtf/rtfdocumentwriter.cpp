@@ -36,6 +36,7 @@ void DocumentWriter::paragraph(const ParaProps &para, const CharProps &chars)
     if (isFull())
         return;
     ++m_pieces;
+    ++m_paragraphs;
     const QTextBlockFormat format = blockFormatFor(para);
     m_cursor.setBlockFormat(format);
     m_cursor.insertBlock(format, charFormatFor(chars));

@@ -33,6 +33,8 @@ public:
     // Whether text was left out because the document already held maxPieces
     // paragraphs and runs.
     bool leftTextOut() const { return m_leftTextOut; }
+    // Paragraphs ended so far.
+    int paragraphs() const { return m_paragraphs; }
 
 private:
     bool isFull();
@@ -50,6 +52,7 @@ private:
     CharProps m_runProps;
     bool m_endsWithParagraph = false;
     int m_pieces = 0;
+    int m_paragraphs = 0;
     bool m_leftTextOut = false;
 
     bool m_formatCached = false;

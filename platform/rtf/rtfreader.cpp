@@ -10,6 +10,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <limits>
+
 Q_LOGGING_CATEGORY(lcRtf, "nihonshib.rtf", QtWarningMsg)
 
 namespace rtf {
@@ -31,32 +33,73 @@ qsizetype rtfStart(const QByteArray &bytes)
 
 ReadResult read(const QByteArray &bytes, QTextDocument *document)
 {
-    ReadResult result;
+    PartialRead reading(bytes, document);
+    reading.readParagraphs(std::numeric_limits<int>::max());
+    return reading.result();
+}
+
+struct PartialRead::Reading
+{
+    explicit Reading(QTextDocument *document) : document(document), builder(document), tokenizer(builder) {}
+
+    QTextDocument *document;
+    QByteArray bytes;
+    bool undo = false;
+    bool finished = false;
+    bool isRtf = false;
+    detail::DocumentBuilder builder;
+    Tokenizer tokenizer;
+};
+
+PartialRead::PartialRead(const QByteArray &bytes, QTextDocument *document)
+{
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
     document->clear();
-
+    m_reading = std::make_unique<Reading>(document);
+    m_reading->undo = undo;
     const qsizetype start = rtfStart(bytes);
-    if (start < 0) {
-        result.faults = {Fault::NotRtf};
-        result.message = describe(Fault::NotRtf);
-        document->setUndoRedoEnabled(undo);
-        return result;
+    m_reading->isRtf = start >= 0;
+    if (!m_reading->isRtf) {
+        m_reading->finished = true;
+        document->setUndoRedoEnabled(m_reading->undo);
+        return;
     }
+    m_reading->bytes = bytes;
+    m_reading->tokenizer.start(QByteArrayView(m_reading->bytes).sliced(start));
+}
 
-    detail::DocumentBuilder builder(document);
-    {
-        QTextCursor batch(document);
-        batch.beginEditBlock();
-        Tokenizer tokenizer(builder);
-        tokenizer.run(QByteArrayView(bytes).sliced(start));
-        builder.finish();
-        batch.endEditBlock();
+PartialRead::~PartialRead() = default;
+
+bool PartialRead::readParagraphs(int paragraphs)
+{
+    Reading &reading = *m_reading;
+    if (reading.finished)
+        return true;
+    QTextCursor batch(reading.document);
+    batch.beginEditBlock();
+    reading.builder.pauseAfter(paragraphs);
+    reading.finished = reading.tokenizer.resume();
+    if (reading.finished)
+        reading.builder.finish();
+    batch.endEditBlock();
+    if (reading.finished) {
+        reading.document->setUndoRedoEnabled(reading.undo);
+        reading.bytes.clear();
     }
-    document->setUndoRedoEnabled(undo);
+    return reading.finished;
+}
 
-    result.isRtf = true;
-    result.faults = builder.faults();
+bool PartialRead::isFinished() const
+{
+    return m_reading->finished;
+}
+
+ReadResult PartialRead::result() const
+{
+    ReadResult result;
+    result.isRtf = m_reading->isRtf;
+    result.faults = m_reading->isRtf ? m_reading->builder.faults() : QList<Fault>{Fault::NotRtf};
     if (!result.faults.isEmpty())
         result.message = describe(result.faults.first());
     return result;

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 class QTextDocument;
 
 namespace rtf {
@@ -20,6 +22,29 @@ struct ReadResult {
 
 // Replaces the contents of document with the RTF in bytes.
 ReadResult read(const QByteArray &bytes, QTextDocument *document);
+
+// The same a part at a time, so that a long document's first screen can be shown
+// before the rest is read: the document is cleared at once, and each call of
+// readParagraphs() appends the next paragraphs. Nothing else may edit the
+// document until the reading is finished.
+class PartialRead
+{
+public:
+    PartialRead(const QByteArray &bytes, QTextDocument *document);
+    ~PartialRead();
+    Q_DISABLE_COPY(PartialRead)
+
+    // Reads on until that many more paragraphs are written or the document ends;
+    // true once it has ended.
+    bool readParagraphs(int paragraphs);
+    bool isFinished() const;
+    // What the read found; final once isFinished().
+    ReadResult result() const;
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> m_reading;
+};
 
 // A sentence for people describing one fault.
 QString describe(Fault fault);

@@ -28,13 +28,24 @@ bool endsText(uchar c) { return c == '{' || c == '}' || c == '\\' || c == '\r' |
 
 void Tokenizer::run(QByteArrayView input)
 {
+    start(input);
+    resume();
+}
+
+void Tokenizer::start(QByteArrayView input)
+{
     m_input = input;
     m_pos = 0;
     m_depth = 0;
+}
 
+bool Tokenizer::resume()
+{
     while (!atEnd()) {
         if (!m_listener.wantsMore())
-            return;
+            return true;
+        if (m_listener.wantsPause())
+            return false;
         const uchar c = peek();
         if (c == '{') {
             ++m_pos;
@@ -61,11 +72,12 @@ void Tokenizer::run(QByteArrayView input)
 
     if (m_depth > 0) {
         m_listener.reportFault(Fault::MissingCloseBrace);
-        return;
+        return true;
     }
     // Whitespace and padding may follow the document; a stray } may not.
     if (m_input.sliced(m_pos).contains('}'))
         m_listener.reportFault(Fault::ExtraCloseBrace);
+    return true;
 }
 
 void Tokenizer::readControl()

@@ -30,6 +30,8 @@ public:
 
     // False once the listener takes nothing more: the rest of the input is not read.
     virtual bool wantsMore() const { return true; }
+    // True when the listener wants the reading to stop here for now (Tokenizer::resume()).
+    virtual bool wantsPause() const { return false; }
 };
 
 // Splits RTF bytes into groups, control words, control symbols and text.
@@ -42,6 +44,12 @@ public:
 
     // Reads from the opening { of the document to the } that closes it.
     void run(QByteArrayView input);
+
+    // The same in parts: start() and then resume() until it returns true. resume()
+    // stops early, returning false, where the listener wants a pause; the input must
+    // stay valid until the end.
+    void start(QByteArrayView input);
+    bool resume();
 
 private:
     void readControl();
