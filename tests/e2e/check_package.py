@@ -719,9 +719,16 @@ def run_autopkgtest(deb, tree, scratch):
         raise Failure("autopkgtest installs the package on this machine: run the package step as root")
     before = installed_version("nihonshib")
     output = os.path.join(scratch, "autopkgtest")
+    # autopkgtest hands the built package to apt from a folder under this private scratch
+    # folder, which apt's unprivileged download user cannot read: apt then fetches the
+    # index as root and cannot read it back as that user. apt runs as root throughout here.
+    apt_config = os.path.join(scratch, "apt.conf")
+    with open(apt_config, "w", encoding="utf-8") as config:
+        config.write('APT::Sandbox::User "root";\n')
     try:
         result = subprocess.run(["autopkgtest", "--output-dir", output, deb, tree + "/", "--", "null"],
-                                capture_output=True, text=True, timeout=900)
+                                capture_output=True, text=True, timeout=900,
+                                env=dict(os.environ, APT_CONFIG=apt_config))
     finally:
         if before is None:
             run(["dpkg", "--purge", "nihonshib"], timeout=300)
