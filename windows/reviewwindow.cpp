@@ -36,10 +36,10 @@ constexpr int historyLength = 100;
 constexpr int entriesPerStep = 4;
 constexpr int pendingWithoutFrameMs = 50;
 
-// Text as a screen reader should say it: no word joiners, no tabs.
+// Text as a screen reader should say it: no tabs.
 QString spoken(QString text)
 {
-    return text.remove(QChar(0x2060)).replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return text.replace(QLatin1Char('\t'), QLatin1Char(' '));
 }
 
 // The line of its paragraph the caret stands on, up to the line breaks around it.
