@@ -17,6 +17,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <fcntl.h>
+#include <csignal>
+#include <pthread.h>
 #include <cstddef>
 #include <algorithm>
 #include <unistd.h>
@@ -129,6 +131,14 @@ XAnswer connectToX(const QByteArray &displayName, std::chrono::milliseconds dead
     };
     const auto attempt = std::make_shared<Attempt>();
     std::thread([attempt, displayName] {
+        // A server that closes the connection before reading the setup request turns
+        // xcb's write into SIGPIPE, which would end the program without a word. The
+        // signal goes to the writing thread: blocked here, it stays pending and is
+        // dropped with the thread, and xcb reports the broken connection instead.
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
         xcb_connection_t *made = xcb_connect(displayName.constData(), nullptr);
         const std::lock_guard lock(attempt->mutex);
         if (attempt->abandoned) {

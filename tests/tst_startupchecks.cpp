@@ -11,7 +11,9 @@
 #include <thread>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -119,10 +121,43 @@ bool readSetupRequest(int fd)
 // with a reason, drops the first client unanswered as a server resetting does, or says nothing.
 enum class Behaviour { Answers, Silent, Refuses, DropsFirst };
 
+// The X library reads the authority file between connecting and speaking. Given a
+// FIFO there, the first client waits until the server has dropped it, so its first
+// write always meets the dropped connection; later clients find an empty file.
+class AuthorityGate
+{
+public:
+    explicit AuthorityGate(const QString &folder)
+        : m_path(QFile::encodeName(folder + QStringLiteral("/authority")))
+        , m_empty(m_path + ".empty")
+    {
+        if (mkfifo(m_path.constData(), 0600) != 0 || !QFile(QFile::decodeName(m_empty)).open(QIODevice::WriteOnly))
+            qFatal("cannot make the authority FIFO");
+    }
+    QByteArray path() const { return m_path; }
+
+    // Lets the waiting client read (nothing) on.
+    void open()
+    {
+        for (int tries = 0; tries < 5000; ++tries) {
+            const int writer = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (writer >= 0) {
+                rename(m_empty.constData(), m_path.constData());
+                close(writer);
+                return;
+            }
+            std::this_thread::sleep_for(1ms);   // the client is not reading yet
+        }
+    }
+
+private:
+    QByteArray m_path, m_empty;
+};
+
 class FakeXServer
 {
 public:
-    FakeXServer(Behaviour behaviour)
+    FakeXServer(Behaviour behaviour, AuthorityGate *gate = nullptr)
     {
         // Bound first as refusing, so no other test run takes the number meanwhile.
         int placeholder = -1;
@@ -132,13 +167,18 @@ public:
         if (m_listener < 0)
             qFatal("cannot listen as display %d", number);
         m_display = ':' + QByteArray::number(number);
-        m_thread = std::thread([this, behaviour] {
+        m_thread = std::thread([this, behaviour, gate] {
             for (int clients = 1;; ++clients) {
                 const int client = accept(m_listener, nullptr, nullptr);
                 if (client < 0)
                     return;
                 if (behaviour == Behaviour::DropsFirst && clients == 1) {
-                    close(client);
+                    // Closed for the client's writing only, so its poll still says
+                    // "writable" and the write itself meets the broken pipe.
+                    shutdown(client, SHUT_RD);
+                    if (gate)
+                        gate->open();
+                    m_dropped = client;
                     continue;
                 }
                 m_client = client;
@@ -163,6 +203,8 @@ public:
         close(m_listener);
         if (m_client >= 0)
             close(m_client);
+        if (m_dropped >= 0)
+            close(m_dropped);
     }
 
     QByteArray display() const { return m_display; }
@@ -184,6 +226,7 @@ private:
     int m_listener = -1;
     QByteArray m_display;
     std::atomic<int> m_client = -1;
+    int m_dropped = -1;
     std::thread m_thread;
 };
 
@@ -209,6 +252,7 @@ private:
     FakeXServer *m_silentServer = nullptr;
     FakeXServer *m_refusingServer = nullptr;
     FakeXServer *m_droppingServer = nullptr;
+    AuthorityGate *m_authorityGate = nullptr;
     int m_deadSocket = -1;
     int m_waylandSocket = -1;
 };
@@ -220,7 +264,8 @@ void StartupChecksTest::init()
     m_answeringServer = new FakeXServer(Behaviour::Answers);
     m_silentServer = new FakeXServer(Behaviour::Silent);
     m_refusingServer = new FakeXServer(Behaviour::Refuses);
-    m_droppingServer = new FakeXServer(Behaviour::DropsFirst);
+    m_authorityGate = new AuthorityGate(m_folder->path());
+    m_droppingServer = new FakeXServer(Behaviour::DropsFirst, m_authorityGate);
     m_answering = m_answeringServer->display();
     m_silent = m_silentServer->display();
     m_refusing = m_refusingServer->display();
@@ -236,6 +281,7 @@ void StartupChecksTest::cleanup()
     delete m_silentServer;
     delete m_refusingServer;
     delete m_droppingServer;
+    delete m_authorityGate;
     close(m_deadSocket);
     close(m_waylandSocket);
     delete m_folder;
@@ -312,7 +358,16 @@ void StartupChecksTest::checksTheDisplay()
     // Only the silent server makes the check wait for the deadline; the others answer
     // or refuse at once, however busy the machine is.
     const auto deadline = verdict == Verdict::NotAnswering ? 300ms : 20s;
+    // The X library reads the process's own environment for the authority file.
+    const bool gated = environment.contains(QLatin1String("DISPLAY=@dropping"));
+    const QByteArray authority = qgetenv("XAUTHORITY");
+    if (gated)
+        qputenv("XAUTHORITY", m_authorityGate->path());
     const startup::DisplayCheck check = startup::checkDisplay(arguments, variables, installed, deadline);
+    if (gated && authority.isEmpty())
+        qunsetenv("XAUTHORITY");
+    else if (gated)
+        qputenv("XAUTHORITY", authority);
     QCOMPARE(check.verdict, verdict);
     const QString message = startup::displayFailureMessage(check);
     if (verdict == Verdict::Reachable || verdict == Verdict::NotNeeded) {
