@@ -27,6 +27,11 @@ export HOME="$dir/home"
 export XDG_CONFIG_HOME="$dir/home/.config"
 unset PULSE_SERVER
 
+# Whether pid is a live process. A daemon's parent is init, which may take seconds to
+# reap it: a zombie has ended already.
+running() {
+    [ -r "/proc/$1/stat" ] && [ "$(cut -d' ' -f3 "/proc/$1/stat")" != Z ]
+}
 stop_server() {
     [ -d "$dir" ] || return 0
     pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)
@@ -36,8 +41,8 @@ stop_server() {
     if [ -n "$pid" ]; then
         # Give it a moment to go by itself before making sure.
         i=0
-        while [ $i -lt 20 ] && kill -0 "$pid" 2>/dev/null; do
-            sleep 0.1
+        while [ $i -lt 200 ] && running "$pid"; do
+            sleep 0.01
             i=$((i + 1))
         done
         kill -9 "$pid" 2>/dev/null
