@@ -121,17 +121,16 @@ bool readSetupRequest(int fd)
 // with a reason, drops the first client unanswered as a server resetting does, or says nothing.
 enum class Behaviour { Answers, Silent, Refuses, DropsFirst };
 
-// The X library reads the authority file between connecting and speaking. Given a
-// FIFO there, the first client waits until the server has dropped it, so its first
-// write always meets the dropped connection; later clients find an empty file.
+// The X library reads the authority file between connecting and speaking. A FIFO
+// there holds the first client until the server has dropped it, so that its first
+// write always meets the dropped connection; then the FIFO goes, and later clients
+// find no file.
 class AuthorityGate
 {
 public:
-    explicit AuthorityGate(const QString &folder)
-        : m_path(QFile::encodeName(folder + QStringLiteral("/authority")))
-        , m_empty(m_path + ".empty")
+    explicit AuthorityGate(const QString &folder) : m_path(QFile::encodeName(folder + QStringLiteral("/authority")))
     {
-        if (mkfifo(m_path.constData(), 0600) != 0 || !QFile(QFile::decodeName(m_empty)).open(QIODevice::WriteOnly))
+        if (mkfifo(m_path.constData(), 0600) != 0)
             qFatal("cannot make the authority FIFO");
     }
     QByteArray path() const { return m_path; }
@@ -142,7 +141,7 @@ public:
         for (int tries = 0; tries < 5000; ++tries) {
             const int writer = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
             if (writer >= 0) {
-                rename(m_empty.constData(), m_path.constData());
+                unlink(m_path.constData());
                 close(writer);
                 return;
             }
@@ -151,7 +150,7 @@ public:
     }
 
 private:
-    QByteArray m_path, m_empty;
+    QByteArray m_path;
 };
 
 class FakeXServer
