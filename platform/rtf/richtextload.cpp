@@ -17,11 +17,17 @@ constexpr int firstPartParagraphs = 40;
 
 } // namespace
 
-rtf::ReadResult RichTextView::loadRtf(const QByteArray &bytes, Pace pace)
+// What the viewer keeps about the document it shows, before another takes its place.
+void RichTextView::forgetDocument()
 {
     m_zoom.forget();
     m_firstHeldBack = QTextBlock();
     m_pendingRead.reset();
+}
+
+rtf::ReadResult RichTextView::loadRtf(const QByteArray &bytes, Pace pace)
+{
+    forgetDocument();
     // Not yet laid out: the viewer has never had a size since it was made.
     m_loadedUnlaidOut = document()->pageSize().isNull();
     auto reading = std::make_unique<rtf::PartialRead>(bytes, document());
@@ -46,8 +52,7 @@ rtf::ReadResult RichTextView::loadRtfFile(const QString &path, Pace pace)
     if (file.open(QIODevice::ReadOnly)) {
         result = loadRtf(file.readAll(), pace);
     } else {
-        m_zoom.forget();
-        m_pendingRead.reset();
+        forgetDocument();
         document()->clear();
         result.faults = {rtf::Fault::Unreadable};
         result.message = QStringLiteral("%1 (%2: %3)")

@@ -94,6 +94,7 @@ private:
     bool moveCaretByKey(const QKeyEvent &event);
     void moveCaretByPage(int direction, QTextCursor::MoveMode mode);
     QRect caretRect() const;
+    void forgetDocument();
     void holdBackAllButFirstBlock();
     void layOutHeldBackTo(qreal bottom);
     void readMoreHeldBack();
