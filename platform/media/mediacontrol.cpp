@@ -192,8 +192,13 @@ void MediaControl::rewind()
 {
     m_atEnd = false;
     m_playWaitsForRead = false;
-    if (!m_playing)
-        return;
+    if (m_playing)
+        stopPlaying();
+}
+
+// The playing sound stopped in the audio thread; whatever it says of it later is not heard.
+void MediaControl::stopPlaying()
+{
     m_playing = false;
     m_answerTimer->stop();
     ++m_playGeneration;
@@ -311,10 +316,7 @@ void MediaControl::onNoAnswer()
 {
     if (!m_playing)
         return;
-    m_playing = false;
-    ++m_playGeneration;
-    if (SoundOutput *target = m_player)
-        QMetaObject::invokeMethod(target, [target] { target->stop(); }, Qt::QueuedConnection);
+    stopPlaying();
     if (!m_playStarted) {
         report(QStringLiteral("音声サーバーが応答しないため、音を鳴らしませんでした"));
         return;

@@ -87,6 +87,7 @@ private:
     void readAgainLater();
     void onRead(quint64 request, const DecodedSound &sound, const QString &why);
     void rewind();
+    void stopPlaying();
     void play();
     void settleWaitingPlay();
     void startPlaying(QDeadlineTimer startBy);
