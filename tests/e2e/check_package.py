@@ -21,12 +21,14 @@ are), which must give byte-identical packages, the debug symbol package too. The
 package's program and module must be hardened (hardening-check, and blhc on the
 build log), stripped into nihonshib-dbgsym, xz-compressed, and clean under
 lintian --pedantic but for the placeholder maintainer address. It builds the
-program twice over, so it is the package step of the test command, run last.
+program twice over, the two copies side by side (each build leaves a core idle for
+much of its time), so it is the package step of the test command, run last.
 
 Usage: check_package.py layout <build folder> <source folder>
        check_package.py builds <source folder>
 """
 
+import concurrent.futures
 import configparser
 import gzip
 import json
@@ -689,7 +691,9 @@ def check_builds(source_dir, scratch):
     architecture = run(["dpkg", "--print-architecture"]).strip()
     files = checkout_files(source_dir)
     trees = [os.path.join(scratch, "a", "nihonshib"), os.path.join(scratch, "second-clone", "src", "nihonshib-tree")]
-    (deb, ddeb, log_path), second = (debian_build(source_dir, files, tree) for tree in trees)
+    with concurrent.futures.ThreadPoolExecutor(max_workers=len(trees)) as builders:
+        builds = [builders.submit(debian_build, source_dir, files, tree) for tree in trees]
+        (deb, ddeb, log_path), second = (build.result() for build in builds)
     for ours, theirs in zip((deb, ddeb), second):
         if not same_bytes(ours, theirs):
             raise Failure("the clones at %s and %s give different packages: %s" % (
