@@ -12,7 +12,7 @@ own judges have their say on the .deb: lintian, appstreamcli and
 desktop-file-validate. The unpacked program is started under its own Xvfb, and its
 window must name the desktop file and its StartupWMClass. A release build is the
 README's CPack route with Debian's flags, so its package is also held to what the
-Debian route's is: every compile line with dpkg-buildflags' flags (compile_commands.json),
+Debian route's is: every compile line of the program with dpkg-buildflags' flags (compile_commands.json),
 hardening-check's verdicts, and lintian --pedantic.
 
 builds: builds the tree with dpkg-buildpackage from two copies of the checkout in
@@ -615,21 +615,38 @@ def check_built_package(deb, architecture, source_dir, scratch, label, root_name
         check_debug_symbols(debug_package, program, scratch)
     judge_package(deb, root, maintainer, pedantic=True, debug_package=debug_package)
 
+PROGRAM_FOLDERS = ("app", "exam", "platform", "resources", "windows")
+
+
+def program_file(path, tree, build):
+    """Whether a compile line's file is the program's: a source in one of its folders,
+    or a file generated for it in the build tree's counterpart."""
+    for root in (build, tree):
+        relative = os.path.relpath(path, root)
+        if not relative.startswith(".."):
+            return relative.split(os.sep)[0] in PROGRAM_FOLDERS
+    return False
+
+
 def check_compile_flags(tree, build):
-    """Every compile line of the program carries Debian's flags."""
+    """Every compile line of the program carries Debian's flags, and none takes away its
+    debug information or optimisation (as the tests' own lines take the first)."""
     env = dict(build_environment(), DEB_BUILD_MAINT_OPTIONS=HARDENING)
     wanted = (run(["dpkg-buildflags", "--get", "CPPFLAGS"], env=env, cwd=tree).split()
               + run(["dpkg-buildflags", "--get", "CXXFLAGS"], env=env, cwd=tree).split())
     with open(os.path.join(build, "compile_commands.json"), encoding="utf-8") as f:
-        commands = json.load(f)
+        commands = [c for c in json.load(f) if program_file(c["file"], tree, build)]
     if not commands:
-        raise Failure("no compile lines in %s" % build)
+        raise Failure("no compile lines of the program in %s" % build)
     for command in commands:
         flags = command.get("command", " ".join(command.get("arguments", []))).split()
         missing = [flag for flag in wanted if flag not in flags]
+        undone = [flag for flag in flags if flag in ("-g0", "-O0")]
         if missing:
             raise Failure("%s is compiled without %s" % (command["file"], " ".join(missing)))
-    print("compile lines: %d, each with %s" % (len(commands), " ".join(wanted)))
+        if undone:
+            raise Failure("%s is compiled with %s" % (command["file"], " ".join(undone)))
+    print("compile lines of the program: %d, each with %s" % (len(commands), " ".join(wanted)))
 
 
 def first_difference(a, b):
