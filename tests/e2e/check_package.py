@@ -22,7 +22,7 @@ package's program and module must be hardened (hardening-check, and blhc on the
 build log), stripped into nihonshib-dbgsym, xz-compressed, and clean under
 lintian --pedantic but for the placeholder maintainer address. It builds the
 program twice over, the two copies side by side (each build leaves a core idle for
-much of its time), so it is the package step of the test command, run last.
+part of its time), so it is the package step of the test command, run last.
 
 Usage: check_package.py layout <build folder> <source folder>
        check_package.py builds <source folder>
@@ -614,6 +614,7 @@ def check_built_package(deb, architecture, source_dir, scratch, label, root_name
     if debug_package:
         check_debug_symbols(debug_package, program, scratch)
     judge_package(deb, root, maintainer, pedantic=True, debug_package=debug_package)
+
 
 PROGRAM_FOLDERS = ("app", "exam", "platform", "resources", "windows")
 
